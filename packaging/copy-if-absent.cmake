@@ -1,0 +1,3 @@
+if(NOT EXISTS "${TARGET}")
+    configure_file("${SOURCE}" "${TARGET}" COPYONLY)
+endif()

@@ -1,0 +1,28 @@
+#pragma once
+
+// The handset numbers its special keys from 0x1000 (Key_Right is 0x1014,
+// Key_F2 is 0x1031); Qt 6 numbers the same keys from 0x01000000. Everything
+// above the platform layer sees handset codes only.
+namespace handset {
+
+constexpr int QtSpecialKeyBase = 0x01000000;
+constexpr int SpecialKeyBase = 0x1000;
+
+// Qt 6 key code -> handset key code. Printable keys (below 0x01000000) are
+// the same in both numberings and pass unchanged.
+constexpr int fromQtKey(int qtKey)
+{
+    if (qtKey >= QtSpecialKeyBase && qtKey < QtSpecialKeyBase + 0x1000)
+        return SpecialKeyBase + (qtKey - QtSpecialKeyBase);
+    return qtKey;
+}
+
+// Handset key code -> Qt 6 key code, for synthesising key events.
+constexpr int toQtKey(int handsetKey)
+{
+    if (handsetKey >= SpecialKeyBase && handsetKey < 2 * SpecialKeyBase)
+        return QtSpecialKeyBase + (handsetKey - SpecialKeyBase);
+    return handsetKey;
+}
+
+} // namespace handset

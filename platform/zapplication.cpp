@@ -1,0 +1,66 @@
+#include "zapplication.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void forwardSignal(int signo)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signo);
+    if (signalPipe[1] >= 0)
+        (void)!write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+// Set before the application object exists.
+int &prepareApplication(int &argc)
+{
+    // The video surface is the only native child window; its siblings stay
+    // plain widgets, so that hiding and showing the list behaves the same
+    // on every platform.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    return argc;
+}
+
+} // namespace
+
+ZApplication::ZApplication(int &argc, char **argv, int type)
+    : QApplication(prepareApplication(argc), argv)
+{
+    Q_UNUSED(type);
+    setApplicationName(QStringLiteral("Morvane"));
+
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        signalPipe[0] = signalPipe[1] = -1;
+    if (signalPipe[0] >= 0) {
+        signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+        connect(signalNotifier, &QSocketNotifier::activated, this, &ZApplication::onSignal);
+        struct sigaction action = {};
+        action.sa_handler = forwardSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signo : {SIGINT, SIGTERM, SIGHUP})
+            sigaction(signo, &action, nullptr);
+    }
+}
+
+ZApplication::~ZApplication()
+{
+    for (int signo : {SIGINT, SIGTERM, SIGHUP})
+        signal(signo, SIG_DFL);
+}
+
+void ZApplication::onSignal()
+{
+    unsigned char bytes[16];
+    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    quit();
+}

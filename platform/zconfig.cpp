@@ -1,0 +1,242 @@
+#include "zconfig.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+QString slot(const QString &group, const QString &key)
+{
+    return group + QLatin1Char('\n') + key;
+}
+
+QByteArray withoutCarriageReturn(const QByteArray &line)
+{
+    return line.endsWith('\r') ? line.left(line.size() - 1) : line;
+}
+
+bool isGroupLine(const QByteArray &trimmed)
+{
+    return trimmed.size() >= 2 && trimmed.startsWith('[') && trimmed.endsWith(']');
+}
+
+bool isCommentLine(const QByteArray &trimmed)
+{
+    return trimmed.startsWith('#') || trimmed.startsWith(';');
+}
+
+} // namespace
+
+ZConfig::ZConfig(const QString &path, bool writable)
+    : filePath(path), writable(writable)
+{
+    bool unreadable = false;
+    current = load(filePath, &unreadable);
+}
+
+ZConfig::~ZConfig() = default;
+
+ZConfig::Lines ZConfig::load(const QString &path, bool *unreadable)
+{
+    Lines lines;
+    *unreadable = false;
+    QFile file(path);
+    if (!file.exists())
+        return lines;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *unreadable = true;
+        return lines;
+    }
+    const QByteArray all = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *unreadable = true;
+        return lines;
+    }
+    lines.loaded = true;
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        lines.text.push_back(all.mid(start, end - start));
+        start = end + 1;
+    }
+    index(lines);
+    return lines;
+}
+
+void ZConfig::index(Lines &lines)
+{
+    lines.keyLine.clear();
+    lines.groupEnd.clear();
+    QString group;
+    bool inGroup = false;
+    for (int i = 0; i < int(lines.text.size()); ++i) {
+        const QByteArray trimmed = withoutCarriageReturn(lines.text[size_t(i)]).trimmed();
+        if (trimmed.isEmpty() || isCommentLine(trimmed))
+            continue;
+        if (isGroupLine(trimmed)) {
+            group = QString::fromUtf8(trimmed.mid(1, trimmed.size() - 2).trimmed());
+            inGroup = true;
+            if (!lines.groupEnd.contains(group))
+                lines.groupEnd.insert(group, i + 1);
+            continue;
+        }
+        const qsizetype eq = trimmed.indexOf('=');
+        if (!inGroup || eq <= 0)
+            continue;
+        const QString key = QString::fromUtf8(trimmed.left(eq).trimmed());
+        const QString where = slot(group, key);
+        if (!lines.keyLine.contains(where))
+            lines.keyLine.insert(where, i);
+        lines.groupEnd.insert(group, i + 1);
+    }
+}
+
+QByteArray ZConfig::encodeValue(const QString &value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    bool quote = utf8.startsWith('"');
+    if (!utf8.isEmpty()) {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+        quote = quote || blank(utf8.front()) || blank(utf8.back());
+    }
+    quote = quote || utf8.contains('\n') || utf8.contains('\r');
+    if (!quote)
+        return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + 8);
+    out += '"';
+    for (char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+QString ZConfig::decodeValue(const QByteArray &stored)
+{
+    const QByteArray text = stored.trimmed();
+    if (text.size() < 2 || !text.startsWith('"') || !text.endsWith('"'))
+        return QString::fromUtf8(text);
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 1; i < text.size() - 1; ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size() - 1) {
+            const char next = text[++i];
+            switch (next) {
+            case 'n': c = '\n'; break;
+            case 'r': c = '\r'; break;
+            case 't': c = '\t'; break;
+            case '"': c = '"'; break;
+            case '\\': c = '\\'; break;
+            default: out += '\\'; c = next;
+            }
+        }
+        out += c;
+    }
+    return QString::fromUtf8(out);
+}
+
+bool ZConfig::lookUp(const QString &group, const QString &key, QString *value) const
+{
+    const auto it = current.keyLine.constFind(slot(group, key));
+    if (it == current.keyLine.constEnd())
+        return false;
+    const QByteArray line = withoutCarriageReturn(current.text[size_t(it.value())]);
+    *value = decodeValue(line.mid(line.indexOf('=') + 1));
+    return true;
+}
+
+QString ZConfig::readEntry(const QString &group, const QString &key,
+                           const QString &defaultValue) const
+{
+    QString value;
+    return lookUp(group, key, &value) ? value : defaultValue;
+}
+
+bool ZConfig::readBoolEntry(const QString &group, const QString &key, bool defaultValue) const
+{
+    QString value;
+    if (!lookUp(group, key, &value))
+        return defaultValue;
+    const QString v = value.trimmed().toLower();
+    if (v == QLatin1String("true") || v == QLatin1String("1") || v == QLatin1String("yes")
+        || v == QLatin1String("on"))
+        return true;
+    if (v == QLatin1String("false") || v == QLatin1String("0") || v == QLatin1String("no")
+        || v == QLatin1String("off"))
+        return false;
+    return defaultValue;
+}
+
+int ZConfig::readNumEntry(const QString &group, const QString &key, int defaultValue) const
+{
+    QString value;
+    if (!lookUp(group, key, &value))
+        return defaultValue;
+    bool ok = false;
+    const int number = value.trimmed().toInt(&ok, 10);
+    return ok ? number : defaultValue;
+}
+
+bool ZConfig::writeEntry(const QString &group, const QString &key, bool value)
+{
+    return writeEntry(group, key, value ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool ZConfig::writeEntry(const QString &group, const QString &key, const QString &value)
+{
+    if (!writable)
+        return false;
+    // Start from the file as it is now, so that edits made by hand while the
+    // program ran are kept. A file that is there but cannot be read is left
+    // alone rather than replaced by what little we know of it.
+    bool unreadable = false;
+    Lines lines = load(filePath, &unreadable);
+    if (unreadable)
+        return false;
+    if (!lines.loaded)
+        lines = current;
+
+    const QByteArray entry = key.toUtf8() + '=' + encodeValue(value);
+    const auto at = lines.keyLine.constFind(slot(group, key));
+    if (at != lines.keyLine.constEnd()) {
+        lines.text[size_t(at.value())] = entry;
+    } else if (lines.groupEnd.contains(group)) {
+        lines.text.insert(lines.text.begin() + lines.groupEnd.value(group), entry);
+    } else {
+        if (!lines.text.empty() && !lines.text.back().trimmed().isEmpty())
+            lines.text.emplace_back();
+        lines.text.push_back('[' + group.toUtf8() + ']');
+        lines.text.push_back(entry);
+    }
+    index(lines);
+    if (!save(lines))
+        return false;
+    lines.loaded = true;
+    current = std::move(lines);
+    return true;
+}
+
+bool ZConfig::save(const Lines &lines) const
+{
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (size_t i = 0; i < lines.text.size(); ++i) {
+        // Every line is written with its line break; a file that ended
+        // without one gets one.
+        file.write(lines.text[i]);
+        file.write("\n", 1);
+    }
+    return file.commit();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+// A settings file of named groups of named keys, in INI form, UTF-8:
+//
+//   # comment
+//   [GROUP]
+//   KEY=value
+//
+// People edit these files by hand, so a write keeps everything else in the
+// file as it was: comments, blank lines, unknown groups and keys, their order,
+// even lines that do not parse. A value is the text after the first "=",
+// with blanks around it dropped; a value that needs its outer blanks, a line
+// break, or a leading double quote is written between double quotes with
+// backslash escapes (\" \\ \n \r \t).
+//
+// Every write replaces the file atomically and is on disk when it returns.
+// A write that fails leaves the old file whole.
+class ZConfig
+{
+public:
+    // writable: the program may store values in this file. A file opened
+    // with false is only read.
+    ZConfig(const QString &path, bool writable);
+    ~ZConfig();
+    ZConfig(const ZConfig &) = delete;
+    ZConfig &operator=(const ZConfig &) = delete;
+
+    QString readEntry(const QString &group, const QString &key,
+                      const QString &defaultValue = QString()) const;
+    bool readBoolEntry(const QString &group, const QString &key, bool defaultValue) const;
+    int readNumEntry(const QString &group, const QString &key, int defaultValue) const;
+
+    // True when the value is stored on disk.
+    bool writeEntry(const QString &group, const QString &key, const QString &value);
+    bool writeEntry(const QString &group, const QString &key, bool value);
+
+    QString path() const { return filePath; }
+
+    // Value text as it is stored after "=", and back.
+    static QByteArray encodeValue(const QString &value);
+    static QString decodeValue(const QByteArray &stored);
+
+private:
+    struct Lines
+    {
+        std::vector<QByteArray> text;
+        QHash<QString, int> keyLine;  // "group\nkey" -> line of its first occurrence
+        QHash<QString, int> groupEnd; // group -> line after its last key (or header)
+        bool loaded = false;          // the file existed and was read
+    };
+
+    static Lines load(const QString &path, bool *unreadable);
+    static void index(Lines &lines);
+    bool save(const Lines &lines) const;
+    bool lookUp(const QString &group, const QString &key, QString *value) const;
+
+    QString filePath;
+    bool writable;
+    Lines current;
+};

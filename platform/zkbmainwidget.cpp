@@ -1,0 +1,123 @@
+#include "zkbmainwidget.h"
+
+#include "keycodes.h"
+#include "zglobal.h"
+#include "zsoftkey.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+ZKbMainWidget::ZKbMainWidget(QWidget *parent, const char *name, Qt::WindowFlags flags)
+    : QWidget(parent, flags)
+{
+    if (name)
+        setObjectName(QString::fromUtf8(name));
+    setFocusPolicy(Qt::StrongFocus);
+
+    outerLayout = new QVBoxLayout(this);
+    outerLayout->setContentsMargins(0, 0, 0, 0);
+    outerLayout->setSpacing(0);
+
+    titleBar = new QLabel(this);
+    titleBar->setFixedHeight(ZGlobal::TitleHeight);
+    titleBar->setContentsMargins(6, 0, 6, 0);
+    titleBar->setAutoFillBackground(true);
+    titleBar->setBackgroundRole(QPalette::Highlight);
+    titleBar->setForegroundRole(QPalette::HighlightedText);
+    outerLayout->addWidget(titleBar);
+
+    contentArea = new QWidget(this);
+    contentLayout = new QVBoxLayout(contentArea);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->setSpacing(0);
+    outerLayout->addWidget(contentArea, 1);
+
+    surface = new QWidget(this);
+    surface->setAutoFillBackground(true);
+    QPalette black = surface->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    surface->setPalette(black);
+    surface->setFocusPolicy(Qt::NoFocus);
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        surface->setAttribute(Qt::WA_NativeWindow);
+    surface->hide();
+
+    resize(ZGlobal::ScreenWidth, ZGlobal::ScreenHeight);
+}
+
+ZKbMainWidget::~ZKbMainWidget()
+{
+    if (fullScreen)
+        qunsetenv(VideoWindowVariable);
+}
+
+void ZKbMainWidget::setMainWidgetTitle(const QString &title)
+{
+    titleBar->setText(title);
+    setWindowTitle(title);
+}
+
+QString ZKbMainWidget::mainWidgetTitle() const
+{
+    return titleBar->text();
+}
+
+QVBoxLayout *ZKbMainWidget::getVBoxLayout() const
+{
+    return contentLayout;
+}
+
+QWidget *ZKbMainWidget::videoSurface() const
+{
+    return surface;
+}
+
+void ZKbMainWidget::attachSoftKey(ZSoftKey *keys)
+{
+    softKeys = keys;
+    outerLayout->addWidget(keys);
+}
+
+void ZKbMainWidget::setFullScreenMode(bool on, bool keepStatus)
+{
+    Q_UNUSED(keepStatus);
+    fullScreen = on;
+    titleBar->setVisible(!on);
+    if (softKeys)
+        softKeys->setVisible(!on);
+    if (on) {
+        surface->setGeometry(rect());
+        surface->show();
+        surface->raise();
+        if (surface->testAttribute(Qt::WA_NativeWindow))
+            qputenv(VideoWindowVariable, QByteArray::number(qulonglong(surface->winId())));
+        // The list that had the focus is hidden now; the keys belong to the
+        // window while the player has the screen.
+        setFocus(Qt::OtherFocusReason);
+    } else {
+        qunsetenv(VideoWindowVariable);
+        surface->hide();
+    }
+}
+
+void ZKbMainWidget::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    surface->setGeometry(rect());
+}
+
+bool ZKbMainWidget::event(QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(e);
+        if (!fullScreen && softKeys && softKeys->handleKey(key->key()))
+            return true;
+        QKeyEvent translated(QEvent::KeyPress, handset::fromQtKey(key->key()), key->modifiers(),
+                             key->text(), key->isAutoRepeat(), ushort(key->count()));
+        keyPressEvent(&translated);
+        return true;
+    }
+    return QWidget::event(e);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QVBoxLayout;
+class ZSoftKey;
+
+// A handset main window: a title bar, a content area with a vertical box
+// layout, and the soft-key bar along the bottom. In full-screen mode title and
+// soft keys give way to a black video surface that fills the window; on X11
+// the surface's window id is published to child processes in
+// MORVANE_VIDEO_WID so that a player can draw into it while the window keeps
+// the keyboard.
+//
+// Key presses reach subclasses' keyPressEvent() with handset key codes (see
+// keycodes.h), after the soft-key keys have been served.
+class ZKbMainWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr const char *VideoWindowVariable = "MORVANE_VIDEO_WID";
+
+    explicit ZKbMainWidget(QWidget *parent = nullptr, const char *name = nullptr,
+                           Qt::WindowFlags flags = {});
+    ~ZKbMainWidget() override;
+
+    void setMainWidgetTitle(const QString &title);
+    QString mainWidgetTitle() const;
+    QVBoxLayout *getVBoxLayout() const;
+
+    // on: hide title and soft keys and show the video surface; off: back to
+    // the normal layout. The second flag is the handset's and is not needed
+    // here.
+    virtual void setFullScreenMode(bool on, bool keepStatus);
+    bool isFullScreenMode() const { return fullScreen; }
+    QWidget *videoSurface() const;
+
+protected:
+    bool event(QEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    friend class ZSoftKey;
+    void attachSoftKey(ZSoftKey *keys);
+
+    QVBoxLayout *outerLayout = nullptr;
+    QLabel *titleBar = nullptr;
+    QWidget *contentArea = nullptr;
+    QVBoxLayout *contentLayout = nullptr;
+    ZSoftKey *softKeys = nullptr;
+    QWidget *surface = nullptr;
+    bool fullScreen = false;
+};

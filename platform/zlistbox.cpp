@@ -1,0 +1,171 @@
+#include "zlistbox.h"
+
+#include "zsettingitem.h"
+
+#include <QAbstractListModel>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <vector>
+
+// Rows live in `items`; the view has been told about the first `announced`
+// of them. Announcing in batches keeps a 100,000-row listing from paying for
+// one model signal per row.
+class ZListBoxModel : public QAbstractListModel
+{
+public:
+    explicit ZListBoxModel(QObject *parent) : QAbstractListModel(parent) {}
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : announced;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= announced)
+            return QVariant();
+        const ZSettingItem *row = items[size_t(index.row())].get();
+        switch (role) {
+        case Qt::DisplayRole:
+            return displayText(row->getSubItemText(1, 0));
+        case Qt::DecorationRole:
+            return row->pixmap(0);
+        default:
+            return QVariant();
+        }
+    }
+
+    void append(ZSettingItem *row)
+    {
+        items.emplace_back(row);
+        if (!flushQueued) {
+            flushQueued = true;
+            QTimer::singleShot(0, this, [this] { announce(); });
+        }
+    }
+
+    void announce()
+    {
+        flushQueued = false;
+        const int total = int(items.size());
+        if (total <= announced)
+            return;
+        beginInsertRows(QModelIndex(), announced, total - 1);
+        announced = total;
+        endInsertRows();
+    }
+
+    void removeAll()
+    {
+        beginResetModel();
+        items.clear();
+        announced = 0;
+        endResetModel();
+    }
+
+    ZSettingItem *at(int index) const
+    {
+        return index >= 0 && size_t(index) < items.size() ? items[size_t(index)].get() : nullptr;
+    }
+
+    int size() const { return int(items.size()); }
+
+private:
+    // Names may hold line breaks and other control characters; the row shows
+    // them as visible marks, the stored text keeps them.
+    static QString displayText(const QString &text)
+    {
+        QString shown = text;
+        for (QChar &c : shown) {
+            if (c.unicode() < 0x20)
+                c = QChar(0x2400 + c.unicode());
+            else if (c.unicode() == 0x7f)
+                c = QChar(0x2421);
+        }
+        return shown;
+    }
+
+    std::vector<std::unique_ptr<ZSettingItem>> items;
+    int announced = 0;
+    bool flushQueued = false;
+};
+
+ZListBox::ZListBox(const QString &type, QWidget *parent, int flags, int widgetClass)
+    : QListView(parent), rows(new ZListBoxModel(this))
+{
+    Q_UNUSED(type);
+    Q_UNUSED(flags);
+    Q_UNUSED(widgetClass);
+    setModel(rows);
+    setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(1000);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
+    setIconSize(QSize(16, 16));
+    setFocusPolicy(Qt::StrongFocus);
+    connect(this, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex &index) { emit selected(index.row()); });
+}
+
+ZListBox::~ZListBox() = default;
+
+void ZListBox::clear()
+{
+    rows->removeAll();
+}
+
+void ZListBox::insertItem(ZSettingItem *item, int index, bool autoUpdate)
+{
+    Q_UNUSED(index);
+    Q_UNUSED(autoUpdate);
+    if (item)
+        rows->append(item);
+}
+
+ZSettingItem *ZListBox::item(int index) const
+{
+    return rows->at(index);
+}
+
+int ZListBox::count() const
+{
+    return rows->size();
+}
+
+void ZListBox::setCurrentItem(int index)
+{
+    rows->announce();
+    const QModelIndex at = rows->index(index, 0);
+    if (!at.isValid())
+        return;
+    setCurrentIndex(at);
+    if (index == 0)
+        scrollToTop();
+    else
+        scrollTo(at);
+}
+
+int ZListBox::currentItem() const
+{
+    const QModelIndex at = currentIndex();
+    return at.isValid() ? at.row() : -1;
+}
+
+void ZListBox::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Select) {
+        rows->announce();
+        const int row = currentItem();
+        if (row >= 0) {
+            emit selected(row);
+            return;
+        }
+        e->ignore();
+        return;
+    }
+    rows->announce();
+    QListView::keyPressEvent(e);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QListView>
+
+#include <memory>
+
+class ZSettingItem;
+class ZListBoxModel;
+
+// The list of rows that the browser fills. Rows appear in insertion order and
+// are owned by the list. Up/Down/Page keys and the mouse move the current row;
+// Enter or a click emits selected(row).
+//
+// Inserting is cheap: rows are handed to the view in batches, at the next
+// turn of the event loop or at the next call that needs the view up to date.
+class ZListBox : public QListView
+{
+    Q_OBJECT
+public:
+    ZListBox(const QString &type, QWidget *parent, int flags = 0, int widgetClass = 0);
+    ~ZListBox() override;
+
+    void clear();
+    // index -1 appends; the list takes ownership of item.
+    void insertItem(ZSettingItem *item, int index = -1, bool autoUpdate = true);
+    ZSettingItem *item(int index) const;
+    int count() const;
+
+    // Makes row index the current row and scrolls it into view; row 0 brings
+    // the list back to its top.
+    virtual void setCurrentItem(int index);
+    int currentItem() const;
+
+signals:
+    void selected(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    ZListBoxModel *rows;
+};

@@ -1,0 +1,46 @@
+#include "zmessagedlg.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+ZMessageDlg::ZMessageDlg(const QString &title, const QString &text, MessageDlgType type,
+                         int timeout, QWidget *parent, const char *name, bool modal, int flags)
+    : QDialog(parent)
+{
+    Q_UNUSED(type);
+    Q_UNUSED(timeout);
+    Q_UNUSED(flags);
+    if (name)
+        setObjectName(QString::fromUtf8(name));
+    setModal(modal);
+    setWindowTitle(title);
+
+    auto *layout = new QVBoxLayout(this);
+    titleLabel = new QLabel(title, this);
+    QFont bold = titleLabel->font();
+    bold.setBold(true);
+    titleLabel->setFont(bold);
+    textLabel = new QLabel(text, this);
+    textLabel->setWordWrap(true);
+    textLabel->setTextFormat(Qt::PlainText);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(titleLabel);
+    layout->addWidget(textLabel, 1);
+    layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+}
+
+ZMessageDlg::~ZMessageDlg() = default;
+
+QString ZMessageDlg::title() const
+{
+    return titleLabel->text();
+}
+
+QString ZMessageDlg::text() const
+{
+    return textLabel->text();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+// A modal message with a title, a text and an OK button.
+class ZMessageDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    enum MessageDlgType { TypeInfo = 0, TypeConfirm = 1, TypeOK = 2 };
+
+    ZMessageDlg(const QString &title, const QString &text, MessageDlgType type, int timeout,
+                QWidget *parent, const char *name = nullptr, bool modal = true, int flags = 0);
+    ~ZMessageDlg() override;
+
+    QString title() const;
+    QString text() const;
+
+private:
+    QLabel *titleLabel;
+    QLabel *textLabel;
+};

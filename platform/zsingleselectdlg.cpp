@@ -1,0 +1,107 @@
+#include "zsingleselectdlg.h"
+
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace {
+
+// Enter on the list chooses the current row instead of reaching the
+// dialog's default button.
+class ChoiceList : public QListWidget
+{
+public:
+    using QListWidget::QListWidget;
+    std::function<void(int)> onChoose;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && currentRow() >= 0) {
+            onChoose(currentRow());
+            return;
+        }
+        QListWidget::keyPressEvent(e);
+    }
+};
+
+} // namespace
+
+ZSingleSelectDlg::ZSingleSelectDlg(const QString &title, const QString &text, QWidget *parent,
+                                   const char *name, bool modal, int flags, int type)
+    : QDialog(parent)
+{
+    Q_UNUSED(flags);
+    Q_UNUSED(type);
+    if (name)
+        setObjectName(QString::fromUtf8(name));
+    setModal(modal);
+    setWindowTitle(title);
+
+    auto *layout = new QVBoxLayout(this);
+    titleLabel = new QLabel(title, this);
+    QFont bold = titleLabel->font();
+    bold.setBold(true);
+    titleLabel->setFont(bold);
+    layout->addWidget(titleLabel);
+    if (!text.isEmpty()) {
+        auto *note = new QLabel(text, this);
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
+    auto *list = new ChoiceList(this);
+    list->onChoose = [this](int row) { choose(row); };
+    choices = list;
+    layout->addWidget(choices, 1);
+    connect(choices, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { choose(choices->row(item)); });
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    choices->setFocus();
+}
+
+ZSingleSelectDlg::~ZSingleSelectDlg() = default;
+
+void ZSingleSelectDlg::addItemsList(const QStringList &items)
+{
+    for (const QString &text : items) {
+        auto *item = new QListWidgetItem(text, choices);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    if (choices->count() > 0 && choices->currentRow() < 0)
+        choices->setCurrentRow(0);
+}
+
+QStringList ZSingleSelectDlg::itemsList() const
+{
+    QStringList texts;
+    for (int i = 0; i < choices->count(); ++i)
+        texts << choices->item(i)->text();
+    return texts;
+}
+
+QString ZSingleSelectDlg::title() const
+{
+    return titleLabel->text();
+}
+
+int ZSingleSelectDlg::getCheckedItemIndex() const
+{
+    return checked;
+}
+
+void ZSingleSelectDlg::choose(int row)
+{
+    if (row < 0 || row >= choices->count())
+        return;
+    for (int i = 0; i < choices->count(); ++i)
+        choices->item(i)->setCheckState(i == row ? Qt::Checked : Qt::Unchecked);
+    checked = row;
+    accept();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+class QLabel;
+class QListWidget;
+
+// A modal list of choices. Choosing an entry (Enter, or a click) checks it
+// and closes the dialog; Escape or Cancel closes it with nothing checked.
+class ZSingleSelectDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    ZSingleSelectDlg(const QString &title, const QString &text, QWidget *parent,
+                     const char *name = nullptr, bool modal = true, int flags = 0, int type = 0);
+    ~ZSingleSelectDlg() override;
+
+    void addItemsList(const QStringList &items);
+    QStringList itemsList() const;
+    QString title() const;
+    // The checked entry counted from 0, or -1 when none is checked.
+    int getCheckedItemIndex() const;
+
+private:
+    void choose(int row);
+
+    QLabel *titleLabel;
+    QListWidget *choices;
+    int checked = -1;
+};

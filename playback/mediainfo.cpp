@@ -1,0 +1,205 @@
+#include "mediainfo.h"
+
+#include "processgroup.h"
+#include "shellquote.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+int timeoutMs = 10000;
+
+long long nowMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+// Closes a descriptor when it goes out of scope.
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd; }
+    void reset()
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+
+private:
+    int fd;
+};
+
+} // namespace
+
+int MediaInfo::probeTimeoutMs()
+{
+    return timeoutMs;
+}
+
+void MediaInfo::setProbeTimeoutMs(int ms)
+{
+    timeoutMs = ms;
+}
+
+MediaInfo MediaInfo::unprobed()
+{
+    MediaInfo info;
+    info.setDefaults();
+    return info;
+}
+
+void MediaInfo::setDefaults()
+{
+    width = 0;
+    height = 0;
+    length = QStringLiteral("0.0");
+    bitrate = 0;
+    fps = QStringLiteral("0.0");
+    demuxer = QStringLiteral("unknow");
+}
+
+QString MediaInfo::identifyCommand(const QString &mediaPath, const QString &playerPath)
+{
+    // The path goes between double quotes; inside them ", $, ` and \ would
+    // still be read by the shell, so they are escaped.
+    return playerPath + QLatin1String(" -identify ") + QLatin1Char('"')
+        + quoteForDoubleQuotes(mediaPath) + QLatin1Char('"')
+        + QLatin1String(" -nosound -vc dummy -vo null");
+}
+
+MediaInfo::MediaInfo(QString mediaPath, QString playerPath)
+{
+    setDefaults();
+    const QString command = identifyCommand(mediaPath, playerPath);
+    const QByteArray shown = command.toUtf8();
+    fwrite(shown.constData(), 1, size_t(shown.size()), stdout);
+    // Like the play command, the probe names the file in the local 8-bit
+    // encoding, so that names outside Latin-1 reach the right file.
+    runProbe(command.toLocal8Bit());
+}
+
+void MediaInfo::runProbe(const QByteArray &command)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    Fd readEnd(ends[0]);
+    Fd writeEnd(ends[1]);
+    Fd nothing(open("/dev/null", O_RDONLY | O_CLOEXEC));
+
+    fflush(stdout);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return;
+    if (pid == 0) {
+        setpgid(0, 0);
+        signal(SIGPIPE, SIG_DFL);
+        // The probe reads no keys: its input is empty, not the terminal.
+        if (nothing.get() >= 0)
+            dup2(nothing.get(), 0);
+        if (dup2(writeEnd.get(), 1) < 0)
+            _exit(127);
+        execl("/bin/sh", "sh", "-c", command.constData(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    writeEnd.reset();
+    nothing.reset();
+
+    // Output is cut into the pieces that fgets() with an 80-byte buffer
+    // would give: up to and including a newline, at most 79 bytes, or what
+    // is left at the end.
+    const long long deadline = nowMs() + timeoutMs;
+    QByteArray pending;
+    bool timedOut = false;
+    char chunk[4096];
+    const auto takePiece = [&](qsizetype length) {
+        // fgets() would hand on the piece as a C string: it ends at a NUL.
+        const QByteArray piece = pending.left(length);
+        pending.remove(0, length);
+        parseIdentifyLine(QString::fromLatin1(piece.constData(), qsizetype(strnlen(piece.constData(), size_t(piece.size())))));
+    };
+    const auto takeWholePieces = [&] {
+        for (;;) {
+            const qsizetype newline = pending.indexOf('\n');
+            if (newline >= 0 && newline < 79)
+                takePiece(newline + 1);
+            else if (pending.size() >= 79)
+                takePiece(79);
+            else
+                return;
+        }
+    };
+    for (;;) {
+        const long long left = deadline - nowMs();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p = {readEnd.get(), POLLIN, 0};
+        const int ready = poll(&p, 1, int(left));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (ready == 0)
+            continue;
+        const ssize_t n = read(readEnd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        pending.append(chunk, n);
+        takeWholePieces();
+    }
+    if (!timedOut && !pending.isEmpty())
+        takePiece(pending.size());
+    readEnd.reset();
+
+    if (timedOut) {
+        // A stalled probe (a FIFO, a hung mount) tells nothing reliable.
+        kill(-pid, SIGKILL);
+        setDefaults();
+    }
+    endProcessGroup(pid, timedOut ? 0 : 2000, 1000);
+}
+
+void MediaInfo::parseIdentifyLine(QString line)
+{
+    char value[80];
+    memset(value, 0, sizeof value);
+    const QByteArray bytes = line.toLatin1();
+    const char *text = bytes.constData();
+
+    if (line.indexOf(QLatin1String("ID_DEMUXER"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_DEMUXER=%79s", value);
+        demuxer = QString::fromLatin1(value);
+    } else if (line.indexOf(QLatin1String("ID_VIDEO_BITRATE"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_VIDEO_BITRATE=%d", &bitrate);
+    } else if (line.indexOf(QLatin1String("ID_VIDEO_WIDTH"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_VIDEO_WIDTH=%d", &width);
+    } else if (line.indexOf(QLatin1String("ID_VIDEO_HEIGHT"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_VIDEO_HEIGHT=%d", &height);
+    } else if (line.indexOf(QLatin1String("ID_LENGTH"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_LENGTH=%79s", value);
+        length = QString::fromLatin1(value);
+    } else if (line.indexOf(QLatin1String("ID_VIDEO_FPS"), 0, Qt::CaseSensitive) >= 0) {
+        sscanf(text, "ID_VIDEO_FPS=%79s", value);
+        fps = QString::fromLatin1(value);
+    }
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian machine:
+#   ./setup.sh run    install what is missing, build, start Morvane
+#   ./setup.sh test   install what is missing, build, run the whole test suite
+#   ./setup.sh build  install what is missing and build only
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build="${MORVANE_BUILD_DIR:-$here/build}"
+
+packages=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    mplayer ffmpeg
+    xvfb xauth x11-utils xdotool x11vnc imagemagick
+    fonts-dejavu-core procps
+)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "setup: installing ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_all() {
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j"$(nproc)"
+}
+
+cmd="${1:-run}"
+case "$cmd" in
+    build)
+        install_missing
+        build_all
+        ;;
+    test)
+        install_missing
+        build_all
+        cd "$build"
+        ctest --output-on-failure --timeout 300
+        ;;
+    run)
+        install_missing
+        build_all
+        exec "$here/packaging/run-morvane" "$build"
+        ;;
+    *)
+        echo "usage: $0 run|test|build" >&2
+        exit 2
+        ;;
+esac
