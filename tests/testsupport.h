@@ -1,0 +1,124 @@
+#pragma once
+
+// Shared pieces of the GUI tests: a program directory of the test's own,
+// output capture, and a look at the main window's state.
+
+#include "app/zfileselectdialog.h"
+#include "platform/zapplication.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+struct WindowInspector
+{
+    static ZListBox *list(ZFileSelectDialog &w) { return w.listBox; }
+    static ZSoftKey *softKey(ZFileSelectDialog &w) { return w.softKey; }
+    static ZOptionsMenu *menu(ZFileSelectDialog &w) { return w.optionsMenu; }
+    static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
+    static QString fileFilter(ZFileSelectDialog &w) { return w.fileFilter; }
+    static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
+    static bool playing(ZFileSelectDialog &w) { return w.isPlaying; }
+    static bool paused(ZFileSelectDialog &w) { return w.isPaused; }
+    static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
+    static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
+    static int displayTimeout(ZFileSelectDialog &w) { return w.displayTimeout; }
+    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe; }
+    static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
+};
+
+// The directory that argv[0] of the test program names, made fresh per run.
+inline QString &testAppDir()
+{
+    static QString dir;
+    return dir;
+}
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Collects what is written to standard output (fd 1) while it lives.
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        char name[] = "/tmp/morvane-stdout-XXXXXX";
+        fd = mkstemp(name);
+        unlink(name);
+        saved = dup(1);
+        dup2(fd, 1);
+    }
+    ~StdoutCapture() { finish(); }
+    QByteArray finish()
+    {
+        if (saved >= 0) {
+            fflush(stdout);
+            dup2(saved, 1);
+            close(saved);
+            saved = -1;
+            lseek(fd, 0, SEEK_SET);
+            char buf[65536];
+            ssize_t n;
+            while ((n = read(fd, buf, sizeof buf)) > 0)
+                text.append(buf, n);
+            close(fd);
+        }
+        return text;
+    }
+    QStringList lines()
+    {
+        const QString all = QString::fromUtf8(finish());
+        QStringList out = all.split(QLatin1Char('\n'));
+        if (!out.isEmpty() && out.last().isEmpty())
+            out.removeLast();
+        return out;
+    }
+
+private:
+    int fd = -1;
+    int saved = -1;
+    QByteArray text;
+};
+
+// main() for the window tests: the application's argv[0] lies in a fresh
+// temporary program directory, so mplayer.ini and mplayer are the test's.
+#define MORVANE_GUI_TEST_MAIN(TestClass)                                                    \
+    int main(int argc, char **argv)                                                         \
+    {                                                                                       \
+        char dirTemplate[] = "/tmp/morvane-appdir-XXXXXX";                                  \
+        const char *made = mkdtemp(dirTemplate);                                            \
+        if (!made)                                                                          \
+            return 2;                                                                       \
+        static QByteArray argv0 = QByteArray(made) + "/morvane";                            \
+        std::vector<char *> args(argv, argv + argc);                                        \
+        args[0] = argv0.data();                                                             \
+        int count = argc;                                                                   \
+        ZApplication app(count, args.data(), 1);                                            \
+        testAppDir() = QString::fromUtf8(made) + QLatin1Char('/');                          \
+        TestClass test;                                                                     \
+        const int result = QTest::qExec(&test, count, args.data());                         \
+        QDir(QString::fromUtf8(made)).removeRecursively();                                  \
+        return result;                                                                      \
+    }
