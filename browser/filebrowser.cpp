@@ -38,7 +38,8 @@ void ZFileSelectDialog::openDir(const QString &path)
 
     QDir dir(path, QString(), QDir::SortFlags(0x10), QDir::Filters(0x007));
     dir.setFilter(QDir::Filters(0x101));
-    if (!dir.isReadable())
+    // A path that names a file is no directory to list either.
+    if (!dir.isReadable() || !dir.exists())
         return;
 
     bool noParentYet = true;
@@ -77,7 +78,9 @@ void ZFileSelectDialog::openDir(const QString &path)
         ++position;
     }
 
-    dir.setNameFilters(QDir::nameFiltersFromString(fileFilter));
+    // No filter at all lists every file.
+    dir.setNameFilters(fileFilter.trimmed().isEmpty() ? QStringList()
+                                                      : QDir::nameFiltersFromString(fileFilter));
     dir.setFilter(QDir::Filters(0x102));
     QStringList files = dir.entryList();
     printf("file entry count = %d\n", int(files.size()));
