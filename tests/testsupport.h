@@ -90,7 +90,12 @@ public:
     QStringList lines()
     {
         const QString all = QString::fromUtf8(finish());
-        QStringList out = all.split(QLatin1Char('\n'));
+        QStringList out;
+        // The test framework writes its own messages to the same output.
+        for (const QString &line : all.split(QLatin1Char('\n'))) {
+            if (!line.startsWith(QLatin1String("QWARN ")) && !line.startsWith(QLatin1String("QDEBUG ")))
+                out << line;
+        }
         if (!out.isEmpty() && out.last().isEmpty())
             out.removeLast();
         return out;
