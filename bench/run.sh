@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints each figure beside its baseline from the
+# same run.   bench/run.sh [BUILD_DIR]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" 2>/dev/null && pwd || echo "$root/build")
+MORVANE_BUILD_DIR=$build "$root/setup.sh" build >/dev/null
+bench=$build/bench
+
+work=$(mktemp -d /dev/shm/morvane-bench-XXXXXX 2>/dev/null || mktemp -d)
+xvfb_pid=
+cleanup() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+echo "Morvane benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(uname -m)"
+echo
+echo "== Listing a folder into the list (baseline: ls -1a on the same folder)"
+"$bench/bench_listing" 2>/dev/null | grep -vE "^(sFilder|lastDir|enter dir)"
+
+echo
+echo "== Playback (fake player noting arrival times)"
+"$bench/bench_playback" "$bench/bench_fakeplayer" 2>&1 >/dev/null | grep -E "^(key|choose)"
+
+# A program directory of its own, so that the benchmark leaves the build's
+# settings alone.
+mkdir -p "$work/app" "$work/empty" "$work/rows"
+ln -s "$build/morvane" "$work/app/morvane"
+printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/empty" >"$work/app/mplayer.ini"
+
+echo
+echo "== Start-up to the first window on screen (baseline: a bare Qt window), Xvfb"
+display=
+for n in $(seq 140 170); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+startup_ms() { # title program...
+    local title=$1; shift
+    local t0 t1 pid
+    t0=$(date +%s%N)
+    DISPLAY=$display "$@" >/dev/null 2>&1 &
+    pid=$!
+    # Poll gently: a tight loop of X clients fills the server's listen queue
+    # and the program under test is then refused its own connection.
+    local deadline=$(( t0 + 10000000000 ))
+    until DISPLAY=$display xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
+        t1=$(date +%s%N)
+        if [ "$t1" -gt "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "bench: $title did not show a window within 10 s" >&2
+            kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+            echo -1
+            return
+        fi
+        sleep 0.002
+    done
+    t1=$(date +%s%N)
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+    echo $(( (t1 - t0) / 1000 ))
+}
+ours=(); bare=()
+for _ in $(seq 9); do
+    ours+=("$(startup_ms Morvane "$work/app/morvane")")
+    bare+=("$(startup_ms Bare "$bench/bench_bare")")
+done
+o=$(printf '%s\n' "${ours[@]}" | grep -v '^-' | median)
+b=$(printf '%s\n' "${bare[@]}" | grep -v '^-' | median)
+printf 'morvane %.1f ms, bare window %.1f ms, ratio %s (target at most 1.5)\n' \
+    "$(ratio "$o" 1000)" "$(ratio "$b" 1000)" "$(ratio "$o" "$b")"
+
+echo
+echo "== Peak memory with 10,000 rows (baseline: the bare window), offscreen"
+for i in $(seq 5000); do mkdir "$work/rows/folder-$i"; : >"$work/rows/film-$i.avi"; done
+printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/rows" >"$work/app/mplayer.ini"
+o=$(QT_QPA_PLATFORM=offscreen "$bench/bench_peakrss" 2 "$work/app/morvane" 2>/dev/null | tail -1)
+b=$(QT_QPA_PLATFORM=offscreen "$bench/bench_peakrss" 2 "$bench/bench_bare" 2>/dev/null | tail -1)
+printf 'morvane %d KiB, bare window %d KiB, ratio %s (target at most 1.5)\n' "$o" "$b" "$(ratio "$o" "$b")"
