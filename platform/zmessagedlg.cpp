@@ -1,5 +1,7 @@
 #include "zmessagedlg.h"
 
+#include "dialogfocus.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -31,6 +33,12 @@ ZMessageDlg::ZMessageDlg(const QString &title, const QString &text, MessageDlgTy
     layout->addWidget(textLabel, 1);
     layout->addWidget(buttons);
     buttons->button(QDialogButtonBox::Ok)->setFocus();
+
+    // As wide as the window it belongs to, and tall enough for the wrapped
+    // text: a wrapping label's own size hint is a guess that cuts lines off.
+    const int width = parent ? parent->window()->width() : 240;
+    setFixedWidth(width);
+    resize(width, layout->totalHeightForWidth(width));
 }
 
 ZMessageDlg::~ZMessageDlg() = default;
@@ -43,4 +51,10 @@ QString ZMessageDlg::title() const
 QString ZMessageDlg::text() const
 {
     return textLabel->text();
+}
+
+void ZMessageDlg::done(int result)
+{
+    QDialog::done(result);
+    returnFocusToOwner(this);
 }

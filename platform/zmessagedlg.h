@@ -16,6 +16,7 @@ public:
     ~ZMessageDlg() override;
 
     QString title() const;
+    void done(int result) override;
     QString text() const;
 
 private:

@@ -1,5 +1,7 @@
 #include "zsingleselectdlg.h"
 
+#include "dialogfocus.h"
+
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -63,6 +65,8 @@ ZSingleSelectDlg::ZSingleSelectDlg(const QString &title, const QString &text, QW
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     choices->setFocus();
+    // No wider than the window it belongs to.
+    setFixedWidth(parent ? parent->window()->width() : 240);
 }
 
 ZSingleSelectDlg::~ZSingleSelectDlg() = default;
@@ -76,6 +80,10 @@ void ZSingleSelectDlg::addItemsList(const QStringList &items)
     }
     if (choices->count() > 0 && choices->currentRow() < 0)
         choices->setCurrentRow(0);
+    // Just tall enough for its rows, up to the height of the screen.
+    const int rows = choices->count() > 0 ? choices->sizeHintForRow(0) * choices->count() : 0;
+    choices->setFixedHeight(qMin(rows + 2 * choices->frameWidth(), 200));
+    adjustSize();
 }
 
 QStringList ZSingleSelectDlg::itemsList() const
@@ -104,4 +112,10 @@ void ZSingleSelectDlg::choose(int row)
         choices->item(i)->setCheckState(i == row ? Qt::Checked : Qt::Unchecked);
     checked = row;
     accept();
+}
+
+void ZSingleSelectDlg::done(int result)
+{
+    QDialog::done(result);
+    returnFocusToOwner(this);
 }

@@ -19,6 +19,7 @@ public:
     void addItemsList(const QStringList &items);
     QStringList itemsList() const;
     QString title() const;
+    void done(int result) override;
     // The checked entry counted from 0, or -1 when none is checked.
     int getCheckedItemIndex() const;
 
