@@ -99,8 +99,6 @@ ZListBox::ZListBox(const QString &type, QWidget *parent, int flags, int widgetCl
     Q_UNUSED(widgetClass);
     setModel(rows);
     setUniformItemSizes(true);
-    setLayoutMode(QListView::Batched);
-    setBatchSize(1000);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle);
