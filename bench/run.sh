@@ -68,7 +68,7 @@ startup_ms() { # title program...
     echo $(( (t1 - t0) / 1000 ))
 }
 ours=(); bare=()
-for _ in $(seq 9); do
+for _ in $(seq 15); do
     ours+=("$(startup_ms Morvane "$work/app/morvane")")
     bare+=("$(startup_ms Bare "$bench/bench_bare")")
 done
