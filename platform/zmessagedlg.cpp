@@ -1,6 +1,6 @@
 #include "zmessagedlg.h"
 
-#include "dialogfocus.h"
+#include "dialogparts.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -14,16 +14,8 @@ ZMessageDlg::ZMessageDlg(const QString &title, const QString &text, MessageDlgTy
     Q_UNUSED(type);
     Q_UNUSED(timeout);
     Q_UNUSED(flags);
-    if (name)
-        setObjectName(QString::fromUtf8(name));
-    setModal(modal);
-    setWindowTitle(title);
-
+    titleLabel = setUpDialog(this, title, name, modal);
     auto *layout = new QVBoxLayout(this);
-    titleLabel = new QLabel(title, this);
-    QFont bold = titleLabel->font();
-    bold.setBold(true);
-    titleLabel->setFont(bold);
     textLabel = new QLabel(text, this);
     textLabel->setWordWrap(true);
     textLabel->setTextFormat(Qt::PlainText);

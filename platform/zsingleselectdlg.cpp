@@ -1,6 +1,6 @@
 #include "zsingleselectdlg.h"
 
-#include "dialogfocus.h"
+#include "dialogparts.h"
 
 #include <QDialogButtonBox>
 #include <QKeyEvent>
@@ -39,16 +39,8 @@ ZSingleSelectDlg::ZSingleSelectDlg(const QString &title, const QString &text, QW
 {
     Q_UNUSED(flags);
     Q_UNUSED(type);
-    if (name)
-        setObjectName(QString::fromUtf8(name));
-    setModal(modal);
-    setWindowTitle(title);
-
+    titleLabel = setUpDialog(this, title, name, modal);
     auto *layout = new QVBoxLayout(this);
-    titleLabel = new QLabel(title, this);
-    QFont bold = titleLabel->font();
-    bold.setBold(true);
-    titleLabel->setFont(bold);
     layout->addWidget(titleLabel);
     if (!text.isEmpty()) {
         auto *note = new QLabel(text, this);

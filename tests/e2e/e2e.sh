@@ -9,6 +9,7 @@
 # options menu and a clip playing are left in SCREENSHOT_DIR (default
 # BUILD_DIR/e2e-screenshots).
 set -uo pipefail
+. "$(dirname "$0")/../lib/xdisplay.sh"
 
 build=$(cd "$1" && pwd)
 shots=${2:-$build/e2e-screenshots}
@@ -50,15 +51,6 @@ fail() {
 }
 step() { step=$1; echo "e2e: $step"; }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local limit=$1; shift
-    local end=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.1
-    done
-}
 
 printed() { grep -qxF -- "$1" "$out"; }
 players() { pgrep -f -- "mplayer.*-slave.*$media" >/dev/null; }
@@ -108,22 +100,15 @@ DISABLE=Disable
 INI
 
 step "starting Xvfb"
-display=
-for n in $(seq 160 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free display number"
-Xvfb "$display" -screen 0 480x640x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 10 xdpyinfo || fail "Xvfb did not start on $display"
+start_xvfb 160 199 || fail "Xvfb did not start (displays :160 to :199)"
 # Another window to hand the focus to, away from Morvane's.
 xmessage -geometry +300+520 "another window" >"$work/xmessage.out" 2>&1 &
 other_pid=$!
 
 step "starting Morvane from its program directory"
 cd "$work"
-MORVANE_PLAYER_LOG=$playerlog XDG_RUNTIME_DIR=/tmp "$app/morvane" >"$out" 2>&1 &
+mkdir -m 700 "$work/runtime"
+MORVANE_PLAYER_LOG=$playerlog XDG_RUNTIME_DIR=$work/runtime "$app/morvane" >"$out" 2>&1 &
 morvane_pid=$!
 wait_for 10 visible Morvane || fail "no window titled Morvane appeared"
 wait_for 5 visible xmessage || fail "the other window did not appear"

@@ -9,6 +9,7 @@
 # Root may write anywhere, so as root the program runs as the unprivileged
 # user "nobody"; any other user is kept out by the permissions alone.
 set -uo pipefail
+. "$(dirname "$0")/../lib/xdisplay.sh"
 
 build=$(cd "$1" && pwd)
 work=$(mktemp -d /tmp/morvane-readonly-XXXXXX)
@@ -35,13 +36,6 @@ fail() {
     exit 1
 }
 step() { step=$1; echo "readonly-settings: $step"; }
-wait_for() {
-    local end=$((SECONDS + $1)); shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $end ] && return 1
-        sleep 0.1
-    done
-}
 
 step "making a program directory nobody may write"
 mkdir -p "$app" "$media/inside"
@@ -66,15 +60,7 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 step "starting Xvfb"
-display=
-for n in $(seq 200 239); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free display number"
-Xvfb "$display" -screen 0 480x640x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 10 xdpyinfo || fail "Xvfb did not start on $display"
+start_xvfb 200 239 || fail "Xvfb did not start (displays :200 to :239)"
 
 step "starting Morvane"
 cd "$work"
