@@ -3,7 +3,7 @@
 #include <QPixmap>
 #include <QString>
 
-// Named handset icons, mapped to fitting icons of the Qt style. Each name is
+// Named handset icons, mapped to icons of our own. Each name is
 // drawn once per process; later fetches share the same pixmap.
 class RES_ICON_Reader
 {
