@@ -1,6 +1,5 @@
 // One empty window and nothing else.
 #include <QApplication>
-#include <QTimer>
 #include <QWidget>
 
 int main(int argc, char **argv)

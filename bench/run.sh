@@ -2,6 +2,7 @@
 # Runs every benchmark and prints each figure beside its baseline from the
 # same run.   bench/run.sh [BUILD_DIR]
 set -euo pipefail
+. "$(dirname "$0")/../tests/lib/xdisplay.sh"
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd || echo "$root/build")
@@ -36,24 +37,16 @@ printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/empty" >"$work/app/mpla
 
 echo
 echo "== Start-up to the first window on screen (baseline: a bare Qt window), Xvfb"
-display=
-for n in $(seq 140 170); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb 140 170 || { echo "bench: Xvfb did not start" >&2; exit 1; }
 
 startup_ms() { # title program...
     local title=$1; shift
     local t0 t1 pid
     t0=$(date +%s%N)
-    DISPLAY=$display "$@" >/dev/null 2>&1 &
+    "$@" >/dev/null 2>&1 &
     pid=$!
-    # The server runs with -noreset: by default it resets whenever its last
-    # client leaves, and a program connecting during the reset is refused.
     local deadline=$(( t0 + 10000000000 ))
-    until DISPLAY=$display xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
+    until xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
         t1=$(date +%s%N)
         if [ "$t1" -gt "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then
             echo "bench: $title did not show a window within 10 s" >&2

@@ -21,6 +21,13 @@ inline QLabel *setUpDialog(QDialog *dialog, const QString &title, const char *na
     return label;
 }
 
+// The width a dialog takes: that of the window it belongs to, or of the
+// handset screen when it has none.
+inline int ownerWidth(const QWidget *parent)
+{
+    return parent ? parent->window()->width() : 240;
+}
+
 // Hands the keyboard back to the window a dialog belongs to once the dialog
 // closes. A window manager does this on a desktop; on a bare X server (the
 // headless run, the framebuffer) the focus would otherwise go nowhere and

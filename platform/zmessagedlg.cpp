@@ -28,7 +28,7 @@ ZMessageDlg::ZMessageDlg(const QString &title, const QString &text, MessageDlgTy
 
     // As wide as the window it belongs to, and tall enough for the wrapped
     // text: a wrapping label's own size hint is a guess that cuts lines off.
-    const int width = parent ? parent->window()->width() : 240;
+    const int width = ownerWidth(parent);
     setFixedWidth(width);
     resize(width, layout->totalHeightForWidth(width));
 }

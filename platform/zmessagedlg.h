@@ -16,8 +16,8 @@ public:
     ~ZMessageDlg() override;
 
     QString title() const;
-    void done(int result) override;
     QString text() const;
+    void done(int result) override;
 
 private:
     QLabel *titleLabel;

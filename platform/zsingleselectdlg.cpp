@@ -58,7 +58,7 @@ ZSingleSelectDlg::ZSingleSelectDlg(const QString &title, const QString &text, QW
     layout->addWidget(buttons);
     choices->setFocus();
     // No wider than the window it belongs to.
-    setFixedWidth(parent ? parent->window()->width() : 240);
+    setFixedWidth(ownerWidth(parent));
 }
 
 ZSingleSelectDlg::~ZSingleSelectDlg() = default;
@@ -72,7 +72,7 @@ void ZSingleSelectDlg::addItemsList(const QStringList &items)
     }
     if (choices->count() > 0 && choices->currentRow() < 0)
         choices->setCurrentRow(0);
-    // Just tall enough for its rows, up to the height of the screen.
+    // Just tall enough for its rows, and no taller than 200 pixels.
     const int rows = choices->count() > 0 ? choices->sizeHintForRow(0) * choices->count() : 0;
     choices->setFixedHeight(qMin(rows + 2 * choices->frameWidth(), 200));
     adjustSize();

@@ -245,15 +245,9 @@ wait_for 3 printed "enter dir '$media/-dash \"q\" \$x/..'" || fail "'..' did not
 
 step "quitting with the Exit soft key"
 xdotool mousemove 197 304 click 1
-end=$((SECONDS + 5))
-while kill -0 "$morvane_pid" 2>/dev/null; do
-    [ $SECONDS -ge $end ] && fail "Morvane did not end within 5 s of Exit"
-    sleep 0.1
-done
-wait "$morvane_pid"
-status=$?
+wait_exit "$morvane_pid" 5 || fail "Morvane did not end within 5 s of Exit"
 morvane_pid=
-[ "$status" -eq 0 ] || fail "Morvane ended with status $status"
+[ "$exit_status" -eq 0 ] || fail "Morvane ended with status $exit_status"
 grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR on disk is not $media: $(grep LASTDIR "$app/mplayer.ini")"
 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "the high-speed option was lost"
 no_players || fail "an MPlayer process outlived Morvane"

@@ -9,6 +9,18 @@ wait_for() {
     done
 }
 
+# Waits up to $2 seconds for the child process $1 to end and sets
+# exit_status to its status; fails if it is still running then.
+wait_exit() {
+    local end=$((SECONDS + $2))
+    while kill -0 "$1" 2>/dev/null; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.1
+    done
+    wait "$1"
+    exit_status=$?
+}
+
 # Starts Xvfb on the first free display from $1 to $2 and exports DISPLAY;
 # sets xvfb_pid. -noreset: by default the server resets when its last client
 # leaves, and a client that connects meanwhile is refused.

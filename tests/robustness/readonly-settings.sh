@@ -77,15 +77,9 @@ wait_for 3 grep -qxF "enter dir '$media/inside'" "$out" || fail "could not walk 
 
 step "quitting with Exit"
 xdotool key F4
-end=$((SECONDS + 5))
-while kill -0 "$morvane_pid" 2>/dev/null; do
-    [ $SECONDS -ge $end ] && fail "Morvane did not end within 5 s of Exit"
-    sleep 0.1
-done
-wait "$morvane_pid"
-status=$?
+wait_exit "$morvane_pid" 5 || fail "Morvane did not end within 5 s of Exit"
 morvane_pid=
-[ "$status" -eq 0 ] || fail "Morvane ended with status $status"
+[ "$exit_status" -eq 0 ] || fail "Morvane ended with status $exit_status"
 cmp -s "$app/mplayer.ini" "$work/expected.ini" || fail "the settings file changed: $(cat "$app/mplayer.ini")"
 left=$(ls -A "$app" | grep -vxE 'morvane|mplayer|mplayer\.ini')
 [ -z "$left" ] || fail "files appeared in the program directory: $left"
