@@ -43,6 +43,12 @@ inline QString &testAppDir()
     return dir;
 }
 
+// A file in the test's program directory.
+inline QString dirFile(const char *name)
+{
+    return testAppDir() + name;
+}
+
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);

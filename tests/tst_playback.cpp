@@ -42,11 +42,6 @@ while IFS= read -r line; do
 done
 )";
 
-QString dirFile(const char *name)
-{
-    return testAppDir() + name;
-}
-
 QStringList inputLines()
 {
     QStringList lines = QString::fromUtf8(readFile(dirFile("input.log"))).split('\n');

@@ -91,11 +91,6 @@ QStringList playersLeft()
     return found;
 }
 
-QString dirFile(const char *name)
-{
-    return testAppDir() + name;
-}
-
 } // namespace
 
 class RobustnessTest : public QObject
