@@ -3,6 +3,7 @@
 #   ./setup.sh run    install what is missing, build, start Morvane
 #   ./setup.sh test   install what is missing, build, run the whole test suite
 #   ./setup.sh build  install what is missing and build only
+#   ./setup.sh package  install, build, make build/morvane_VERSION_ARCH.deb
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,7 @@ packages=(
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool x11vnc imagemagick
     fonts-dejavu-core procps
+    dpkg-dev lintian desktop-file-utils librsvg2-bin file
 )
 
 install_missing() {
@@ -49,13 +51,18 @@ case "$cmd" in
         cd "$build"
         ctest --output-on-failure --timeout 300
         ;;
+    package)
+        install_missing
+        build_all
+        (cd "$build" && cpack -G DEB)
+        ;;
     run)
         install_missing
         build_all
         exec "$here/packaging/run-morvane" "$build"
         ;;
     *)
-        echo "usage: $0 run|test|build" >&2
+        echo "usage: $0 run|test|build|package" >&2
         exit 2
         ;;
 esac
