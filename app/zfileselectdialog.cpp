@@ -1,6 +1,7 @@
 #include "zfileselectdialog.h"
 
 #include "playback/playerpipe.h"
+#include "platform/fsname.h"
 #include "platform/zconfig.h"
 #include "platform/zglobal.h"
 #include "platform/zlistbox.h"
@@ -39,8 +40,8 @@ ZFileSelectDialog::ZFileSelectDialog()
     config = new ZConfig(QStringLiteral("%1%2").arg(appDir(), QStringLiteral("mplayer.ini")), true);
     fileFilter = config->readEntry(QStringLiteral("FILESELECT"), QStringLiteral("FILTER"), QString());
     lastDir = config->readEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), QString());
-    printf("sFilder='%s'\n", fileFilter.toUtf8().constData());
-    printf("lastDir='%s'\n", lastDir.toUtf8().constData());
+    printf("sFilder='%s'\n", fsEncode(fileFilter).constData());
+    printf("lastDir='%s'\n", fsEncode(lastDir).constData());
     hiSpeedMode = config->readBoolEntry(QStringLiteral("HiSpeedMode"), QStringLiteral("Enabled"), false);
     auto systemSettings = std::make_unique<ZConfig>(systemSettingsPath(), false);
     displayTimeout = systemSettings->readNumEntry(QStringLiteral("SYS_SYSTEM_SET"),
@@ -72,7 +73,7 @@ ZFileSelectDialog::ZFileSelectDialog()
     optionsMenu->insertItem(config->readEntry(language, QStringLiteral("ABOUT"), QString()), nullptr,
                             this, &ZFileSelectDialog::slotAbout, true, false, false, 1, -1, false);
 
-    openDir(lastDir);
+    openStartDir(lastDir);
     connect(listBox, &ZListBox::selected, this, &ZFileSelectDialog::slotSelected);
     softKey->setClickedSlot(ZSoftKey::KEY_IDX(1), this, &ZFileSelectDialog::slotQuit);
     systemSettings.reset();
@@ -110,7 +111,7 @@ void ZFileSelectDialog::slotAbout()
 
 void ZFileSelectDialog::slotQuit()
 {
-    config->writeEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), currentDir);
+    config->writeEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), dirToRemember());
     lastDirSaved = true;
     QApplication::quit();
 }
@@ -121,8 +122,8 @@ void ZFileSelectDialog::applicationQuitting()
         stopPlayback();
     // Closing the window from the desktop is quitting too; remember the
     // directory shown, but never replace a saved one with nothing.
-    if (!lastDirSaved && !currentDir.isEmpty()) {
-        config->writeEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), currentDir);
+    if (!lastDirSaved && !dirToRemember().isEmpty()) {
+        config->writeEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), dirToRemember());
         lastDirSaved = true;
     }
 }

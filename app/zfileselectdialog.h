@@ -49,6 +49,12 @@ private slots:
 private:
     friend struct WindowInspector;
 
+    // Lists path; false, with list and currentDir untouched, when it cannot.
+    bool listDir(const QString &path);
+    // Lists the start folder, or the nearest folder above it that can be.
+    void openStartDir(const QString &path);
+    // The folder that quitting stores as the last directory.
+    QString dirToRemember() const;
     void stopPlayback();
     void watchPlayerOutput();
     void drainPlayerOutput();
@@ -70,5 +76,6 @@ private:
 
     bool cpuOpRecorded = false;     // savedCpuOp holds a value read from the device
     bool lastDirSaved = false;      // slotQuit has stored currentDir
+    bool startDirUnlisted = false;  // the start folder failed and no folder was chosen since
     QSocketNotifier *playerOutput = nullptr;
 };

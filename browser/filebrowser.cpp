@@ -1,16 +1,26 @@
 // Listing one directory into the window's list, and acting on the chosen row.
+//
+// Names are read and tested as the bytes the file system holds and cross into
+// QString only through fsDecode/fsEncode, so a name that is not UTF-8 is
+// listed, entered and played like any other.
 
 #include "app/zfileselectdialog.h"
+#include "platform/fsname.h"
 #include "platform/resiconreader.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,35 +39,131 @@ void addRow(ZListBox *list, RES_ICON_Reader &icons, const QString &type, const c
     list->insertItem(item, -1, true);
 }
 
-// The names QDir::entryList would give for the folder's current filters, in
-// the order they come from the file system. entryList walks the same iterator
-// but also keeps a QFileInfo per entry in the QDir, some 700 bytes each,
-// which more than doubled the peak memory of a large listing. The caller
-// sorts the names itself, so the order QDir would sort them in is moot.
-QStringList entryNames(const QDir &dir)
+// The bytes of a path as the system calls take it; an empty path is the
+// working directory.
+QByteArray systemPath(const QString &path)
 {
-    QStringList names;
-    QDirIterator it(dir);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
+    return path.isEmpty() ? QByteArray(".") : fsEncode(path);
+}
+
+bool isDirectory(const QByteArray &path)
+{
+    struct stat st;
+    return stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+struct DirCloser
+{
+    void operator()(DIR *d) const { closedir(d); }
+};
+
+// One pass over a directory: its folders ("." and ".." among them, links to
+// folders too) and its files. A file is a regular file or a link to anything
+// that is not a folder, a device behind a link included; devices, pipes and
+// sockets themselves and dangling links are neither. Each entry is one or
+// the other, never both.
+struct Entries
+{
+    QStringList folders;
+    QStringList files;
+};
+
+bool readEntries(const QByteArray &path, Entries *out)
+{
+    std::unique_ptr<DIR, DirCloser> dir(opendir(path.constData()));
+    if (!dir)
+        return false;
+    const int fd = dirfd(dir.get());
+    while (const dirent *entry = readdir(dir.get())) {
+        unsigned char type = entry->d_type;
+        struct stat st;
+        if (type == DT_UNKNOWN) {
+            if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG
+                : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+        }
+        bool folder = false;
+        bool file = false;
+        if (type == DT_DIR) {
+            folder = true;
+        } else if (type == DT_REG) {
+            file = true;
+        } else if (type == DT_LNK) {
+            if (fstatat(fd, entry->d_name, &st, 0) != 0)
+                continue;
+            folder = S_ISDIR(st.st_mode);
+            file = !folder;
+        }
+        if (folder)
+            out->folders.append(fsDecode(QByteArray(entry->d_name)));
+        else if (file)
+            out->files.append(fsDecode(QByteArray(entry->d_name)));
     }
-    return names;
+    return true;
+}
+
+// The filter's patterns ("*.avi;*.mp4"), matched without regard to case as
+// QDir matches its name filters. Bytes that are no text count as one
+// unknown character each.
+class NameFilter
+{
+public:
+    explicit NameFilter(const QString &filter)
+    {
+        if (filter.trimmed().isEmpty())
+            return;
+        for (const QString &pattern : QDir::nameFiltersFromString(filter))
+            patterns.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
+    }
+
+    bool matches(const QString &name) const
+    {
+        if (patterns.isEmpty())
+            return true;
+        QString text = name;
+        for (QChar &c : text) {
+            if (c.isSurrogate())
+                c = QChar(QChar::ReplacementCharacter);
+        }
+        for (const QRegularExpression &re : patterns) {
+            if (re.match(text).hasMatch())
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QList<QRegularExpression> patterns;
+};
+
+// The canonical form of a directory path, or an empty string.
+QString canonicalPath(const QByteArray &path)
+{
+    std::unique_ptr<char, decltype(&free)> resolved(realpath(path.constData(), nullptr), &free);
+    return resolved ? fsDecode(QByteArray(resolved.get())) : QString(QLatin1String(""));
 }
 
 } // namespace
 
 void ZFileSelectDialog::openDir(const QString &path)
 {
-    printf("enter dir '%s'\n", path.toUtf8().constData());
+    listDir(path);
+}
+
+bool ZFileSelectDialog::listDir(const QString &path)
+{
+    const QByteArray bytes = systemPath(path);
+    printf("enter dir '%s'\n", fsEncode(path).constData());
+
+    // A folder that cannot be listed leaves the list and currentDir as they
+    // were: the user stays where they were, with the way up still there.
+    Entries entries;
+    if (!readEntries(bytes, &entries))
+        return false;
+
     RES_ICON_Reader icons;
     listBox->clear();
-
-    QDir dir(path, QString(), QDir::SortFlags(0x10), QDir::Filters(0x007));
-    dir.setFilter(QDir::Filters(0x101));
-    // A path that names a file is no directory to list either.
-    if (!dir.isReadable() || !dir.exists())
-        return;
 
     bool noParentYet = true;
     const auto addParent = [&](const QString &type) {
@@ -74,17 +180,16 @@ void ZFileSelectDialog::openDir(const QString &path)
             addRow(listBox, icons, QString(), icon, name);
     };
 
-    QStringList folders = entryNames(dir);
+    const QString canonical = canonicalPath(bytes);
+    QStringList &folders = entries.folders;
     printf("dir entry count = %d\n", int(folders.size()));
     folders.sort();
     if (folders.isEmpty())
         addParent(QString());
-    // The canonical path is only needed when the first name sorts before ".".
-    const bool atRoot = !folders.isEmpty() && folders.first() != QLatin1String(".")
-        && folders.first() != ParentText && dir.canonicalPath() == QLatin1String("/");
+    const bool atRoot = canonical == QLatin1String("/");
     int position = 1;
     for (const QString &name : std::as_const(folders)) {
-        const QByteArray shown = name.toUtf8();
+        const QByteArray shown = fsEncode(name);
         printf("dir:%s\n", shown.constData());
         if (position == 1 && name != QLatin1String(".") && name != ParentText && !atRoot) {
             addParent(QString());
@@ -95,22 +200,54 @@ void ZFileSelectDialog::openDir(const QString &path)
         ++position;
     }
 
-    // No filter at all lists every file.
-    dir.setNameFilters(fileFilter.trimmed().isEmpty() ? QStringList()
-                                                      : QDir::nameFiltersFromString(fileFilter));
-    dir.setFilter(QDir::Filters(0x102));
-    QStringList files = entryNames(dir);
+    const NameFilter filter(fileFilter);
+    QStringList files;
+    for (const QString &name : std::as_const(entries.files)) {
+        if (filter.matches(name))
+            files.append(name);
+    }
     printf("file entry count = %d\n", int(files.size()));
     files.sort();
     for (const QString &name : std::as_const(files)) {
-        printf("file:%s\n", name.toUtf8().constData());
+        printf("file:%s\n", fsEncode(name).constData());
         addEntry(name, FileIcon);
     }
 
-    currentDir = dir.canonicalPath();
+    currentDir = canonical;
     if (noParentYet && currentDir.length() >= 2)
         addParent(AppendedParentType);
     listBox->setCurrentItem(0);
+    return true;
+}
+
+void ZFileSelectDialog::openStartDir(const QString &path)
+{
+    startDirUnlisted = false;
+    if (listDir(path))
+        return;
+    startDirUnlisted = true;
+    // A start folder that is gone (a card not inserted) or closed to us: the
+    // nearest folder above it that can be listed, so there is a way up.
+    QString dir = path;
+    if (!dir.startsWith(QLatin1Char('/'))) {
+        char *cwd = getcwd(nullptr, 0);
+        dir = (cwd ? fsDecode(QByteArray(cwd)) : QString()) + QLatin1Char('/') + dir;
+        free(cwd);
+    }
+    dir = QDir::cleanPath(dir);
+    while (dir != QLatin1String("/")) {
+        const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'));
+        dir = slash <= 0 ? QStringLiteral("/") : dir.left(slash);
+        if (listDir(dir))
+            return;
+    }
+}
+
+QString ZFileSelectDialog::dirToRemember() const
+{
+    // Quitting at once after a start folder that could not be listed keeps
+    // the stored one: the card goes back in, the folder is there again.
+    return startDirUnlisted ? lastDir : currentDir;
 }
 
 void ZFileSelectDialog::slotSelected(int index)
@@ -119,9 +256,9 @@ void ZFileSelectDialog::slotSelected(int index)
     if (!row)
         return;
     const QString path = currentDir + QLatin1Char('/') + row->getSubItemText(1, 0);
-    if (QFileInfo(path).isDir()) {
-        listBox->clear();
-        openDir(path);
+    if (isDirectory(fsEncode(path))) {
+        if (listDir(path))
+            startDirUnlisted = false;
     } else {
         playFile(path);
     }

@@ -1,5 +1,7 @@
 #include "zconfig.h"
 
+#include "fsname.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -10,9 +12,22 @@ QString slot(const QString &group, const QString &key)
     return group + QLatin1Char('\n') + key;
 }
 
-QByteArray withoutCarriageReturn(const QByteArray &line)
+const char ByteOrderMark[] = "\xEF\xBB\xBF";
+
+// A line without its line break.
+QByteArray body(const QByteArray &line)
 {
-    return line.endsWith('\r') ? line.left(line.size() - 1) : line;
+    qsizetype end = line.size();
+    if (end > 0 && line[end - 1] == '\n')
+        --end;
+    if (end > 0 && line[end - 1] == '\r')
+        --end;
+    return line.left(end);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
 bool isGroupLine(const QByteArray &trimmed)
@@ -54,13 +69,18 @@ ZConfig::Lines ZConfig::load(const QString &path, bool *unreadable)
     }
     lines.loaded = true;
     qsizetype start = 0;
+    if (all.startsWith(ByteOrderMark)) {
+        lines.byteOrderMark = true;
+        start = 3;
+    }
     while (start < all.size()) {
         qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
+        end = end < 0 ? all.size() : end + 1;
         lines.text.push_back(all.mid(start, end - start));
-        start = end + 1;
+        start = end;
     }
+    if (!lines.text.empty() && lines.text.front().endsWith("\r\n"))
+        lines.lineBreak = "\r\n";
     index(lines);
     return lines;
 }
@@ -72,7 +92,7 @@ void ZConfig::index(Lines &lines)
     QString group;
     bool inGroup = false;
     for (int i = 0; i < int(lines.text.size()); ++i) {
-        const QByteArray trimmed = withoutCarriageReturn(lines.text[size_t(i)]).trimmed();
+        const QByteArray trimmed = body(lines.text[size_t(i)]).trimmed();
         if (trimmed.isEmpty() || isCommentLine(trimmed))
             continue;
         if (isGroupLine(trimmed)) {
@@ -95,7 +115,7 @@ void ZConfig::index(Lines &lines)
 
 QByteArray ZConfig::encodeValue(const QString &value)
 {
-    const QByteArray utf8 = value.toUtf8();
+    const QByteArray utf8 = fsEncode(value);
     bool quote = utf8.startsWith('"');
     if (!utf8.isEmpty()) {
         const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
@@ -125,7 +145,7 @@ QString ZConfig::decodeValue(const QByteArray &stored)
 {
     const QByteArray text = stored.trimmed();
     if (text.size() < 2 || !text.startsWith('"') || !text.endsWith('"'))
-        return QString::fromUtf8(text);
+        return fsDecode(text);
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 1; i < text.size() - 1; ++i) {
@@ -143,7 +163,7 @@ QString ZConfig::decodeValue(const QByteArray &stored)
         }
         out += c;
     }
-    return QString::fromUtf8(out);
+    return fsDecode(out);
 }
 
 bool ZConfig::lookUp(const QString &group, const QString &key, QString *value) const
@@ -151,7 +171,7 @@ bool ZConfig::lookUp(const QString &group, const QString &key, QString *value) c
     const auto it = current.keyLine.constFind(slot(group, key));
     if (it == current.keyLine.constEnd())
         return false;
-    const QByteArray line = withoutCarriageReturn(current.text[size_t(it.value())]);
+    const QByteArray line = body(current.text[size_t(it.value())]);
     *value = decodeValue(line.mid(line.indexOf('=') + 1));
     return true;
 }
@@ -207,17 +227,30 @@ bool ZConfig::writeEntry(const QString &group, const QString &key, const QString
     if (!lines.loaded)
         lines = current;
 
-    const QByteArray entry = key.toUtf8() + '=' + encodeValue(value);
+    const QByteArray &brk = lines.lineBreak;
     const auto at = lines.keyLine.constFind(slot(group, key));
     if (at != lines.keyLine.constEnd()) {
-        lines.text[size_t(at.value())] = entry;
-    } else if (lines.groupEnd.contains(group)) {
-        lines.text.insert(lines.text.begin() + lines.groupEnd.value(group), entry);
+        // Only the value changes: the key, the blanks around "=" and after
+        // the value, and the line break stay as they were.
+        QByteArray &line = lines.text[size_t(at.value())];
+        const QByteArray text = body(line);
+        qsizetype from = text.indexOf('=') + 1;
+        while (from < text.size() && isBlank(text[from]))
+            ++from;
+        qsizetype to = text.size();
+        while (to > from && isBlank(text[to - 1]))
+            --to;
+        line = text.left(from) + encodeValue(value) + text.mid(to) + line.mid(text.size());
     } else {
-        if (!lines.text.empty() && !lines.text.back().trimmed().isEmpty())
-            lines.text.emplace_back();
-        lines.text.push_back('[' + group.toUtf8() + ']');
-        lines.text.push_back(entry);
+        const QByteArray entry = key.toUtf8() + '=' + encodeValue(value) + brk;
+        if (lines.groupEnd.contains(group)) {
+            lines.text.insert(lines.text.begin() + lines.groupEnd.value(group), entry);
+        } else {
+            if (!lines.text.empty() && !lines.text.back().trimmed().isEmpty())
+                lines.text.push_back(brk);
+            lines.text.push_back('[' + group.toUtf8() + ']' + brk);
+            lines.text.push_back(entry);
+        }
     }
     index(lines);
     if (!save(lines))
@@ -232,11 +265,14 @@ bool ZConfig::save(const Lines &lines) const
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    if (lines.byteOrderMark)
+        file.write(ByteOrderMark, 3);
     for (size_t i = 0; i < lines.text.size(); ++i) {
-        // Every line is written with its line break; a file that ended
-        // without one gets one.
+        // A last line without a line break that now has lines after it
+        // gets the file's own.
         file.write(lines.text[i]);
-        file.write("\n", 1);
+        if (i + 1 < lines.text.size() && !lines.text[i].endsWith('\n'))
+            file.write(lines.lineBreak);
     }
     return file.commit();
 }

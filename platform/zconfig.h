@@ -14,10 +14,13 @@
 //
 // People edit these files by hand, so a write keeps everything else in the
 // file as it was: comments, blank lines, unknown groups and keys, their order,
-// even lines that do not parse. A value is the text after the first "=",
-// with blanks around it dropped; a value that needs its outer blanks, a line
-// break, or a leading double quote is written between double quotes with
-// backslash escapes (\" \\ \n \r \t).
+// even lines that do not parse, a leading byte-order mark, each line's own
+// line break (new lines take that of the file's first line) and the blanks
+// around a key's "=". A value is the text after the first "=", with blanks
+// around it dropped; a value that needs its outer blanks, a line break, or a
+// leading double quote is written between double quotes with backslash
+// escapes (\" \\ \n \r \t). Values are bytes mapped as file names are
+// (fsname.h), so a path that is not UTF-8 is stored and read back exactly.
 //
 // Every write replaces the file atomically and is on disk when it returns.
 // A write that fails leaves the old file whole.
@@ -49,10 +52,12 @@ public:
 private:
     struct Lines
     {
-        std::vector<QByteArray> text;
+        std::vector<QByteArray> text; // each with its own line break; the last may have none
         QHash<QString, int> keyLine;  // "group\nkey" -> line of its first occurrence
         QHash<QString, int> groupEnd; // group -> line after its last key (or header)
         bool loaded = false;          // the file existed and was read
+        bool byteOrderMark = false;   // the file began with a UTF-8 byte-order mark
+        QByteArray lineBreak = "\n";  // the file's own, for new lines
     };
 
     static Lines load(const QString &path, bool *unreadable);

@@ -21,6 +21,7 @@ ZKbMainWidget::ZKbMainWidget(QWidget *parent, const char *name, Qt::WindowFlags 
     outerLayout->setSpacing(0);
 
     titleBar = new QLabel(this);
+    titleBar->setTextFormat(Qt::PlainText);
     titleBar->setFixedHeight(ZGlobal::TitleHeight);
     titleBar->setContentsMargins(6, 0, 6, 0);
     titleBar->setAutoFillBackground(true);
@@ -108,16 +109,44 @@ void ZKbMainWidget::resizeEvent(QResizeEvent *e)
     surface->setGeometry(rect());
 }
 
+void ZKbMainWidget::showKey(const QKeyEvent *key)
+{
+    QKeyEvent translated(QEvent::KeyPress, handset::fromQtKey(key->key()), key->modifiers(),
+                         key->text(), key->isAutoRepeat(), ushort(key->count()));
+    keyPressEvent(&translated);
+}
+
+void ZKbMainWidget::watchKeysOf(QWidget *child)
+{
+    child->installEventFilter(this);
+}
+
 bool ZKbMainWidget::event(QEvent *e)
 {
     if (e->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(e);
-        if (!fullScreen && softKeys && softKeys->handleKey(key->key()))
-            return true;
-        QKeyEvent translated(QEvent::KeyPress, handset::fromQtKey(key->key()), key->modifiers(),
-                             key->text(), key->isAutoRepeat(), ushort(key->count()));
-        keyPressEvent(&translated);
+        const bool softKeysServe = !fullScreen && softKeys;
+        showKey(key);
+        if (softKeysServe)
+            softKeys->handleKey(key->key());
         return true;
     }
     return QWidget::event(e);
+}
+
+bool ZKbMainWidget::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() != QEvent::KeyPress || watched == this || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, e);
+    // The child gets the key here rather than from Qt, so that a key it
+    // leaves does not travel on to the window and show twice.
+    auto *key = static_cast<QKeyEvent *>(e);
+    const bool softKeysServe = !fullScreen && softKeys;
+    showKey(key);
+    key->accept();
+    watched->event(e);
+    if (!key->isAccepted() && softKeysServe)
+        softKeys->handleKey(key->key());
+    key->accept();
+    return true;
 }

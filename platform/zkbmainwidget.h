@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 class QVBoxLayout;
 class ZSoftKey;
@@ -13,8 +14,11 @@ class ZSoftKey;
 // MORVANE_VIDEO_WID so that a player can draw into it while the window keeps
 // the keyboard.
 //
-// Key presses reach subclasses' keyPressEvent() with handset key codes (see
-// keycodes.h), after the soft-key keys have been served.
+// Every key press reaches subclasses' keyPressEvent() with handset key codes
+// (see keycodes.h), once, before anything else acts on it: keys for the
+// window itself, then the soft-key keys; keys for a watched child (the list)
+// too, which the child then uses as it always would, what it leaves going to
+// the soft keys.
 class ZKbMainWidget : public QWidget
 {
     Q_OBJECT
@@ -35,14 +39,18 @@ public:
     virtual void setFullScreenMode(bool on, bool keepStatus);
     bool isFullScreenMode() const { return fullScreen; }
     QWidget *videoSurface() const;
+    // Shows child's key presses to the window as well (see above).
+    void watchKeysOf(QWidget *child);
 
 protected:
     bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
 
 private:
     friend class ZSoftKey;
     void attachSoftKey(ZSoftKey *keys);
+    void showKey(const QKeyEvent *key);
 
     QVBoxLayout *outerLayout = nullptr;
     QLabel *titleBar = nullptr;

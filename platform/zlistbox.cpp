@@ -1,5 +1,6 @@
 #include "zlistbox.h"
 
+#include "zkbmainwidget.h"
 #include "zsettingitem.h"
 
 #include <QAbstractListModel>
@@ -72,16 +73,22 @@ public:
     int size() const { return int(items.size()); }
 
 private:
-    // Names may hold line breaks and other control characters; the row shows
+    // Names may hold line breaks and other control characters, and bytes
+    // that are no text (kept as lone surrogates, see fsname.h); the row shows
     // them as visible marks, the stored text keeps them.
     static QString displayText(const QString &text)
     {
         QString shown = text;
-        for (QChar &c : shown) {
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            QChar &c = shown[i];
             if (c.unicode() < 0x20)
                 c = QChar(0x2400 + c.unicode());
             else if (c.unicode() == 0x7f)
                 c = QChar(0x2421);
+            else if (c.isHighSurrogate() && i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                c = QChar(QChar::ReplacementCharacter);
         }
         return shown;
     }
@@ -104,6 +111,8 @@ ZListBox::ZListBox(const QString &type, QWidget *parent, int flags, int widgetCl
     setTextElideMode(Qt::ElideMiddle);
     setIconSize(QSize(16, 16));
     setFocusPolicy(Qt::StrongFocus);
+    if (auto *main = qobject_cast<ZKbMainWidget *>(parent ? parent->window() : nullptr))
+        main->watchKeysOf(this);
     connect(this, &QAbstractItemView::clicked, this,
             [this](const QModelIndex &index) { emit selected(index.row()); });
 }

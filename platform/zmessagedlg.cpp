@@ -37,7 +37,7 @@ ZMessageDlg::~ZMessageDlg() = default;
 
 QString ZMessageDlg::title() const
 {
-    return titleLabel->text();
+    return titleLabel->fullText();
 }
 
 QString ZMessageDlg::text() const

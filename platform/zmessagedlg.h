@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class PlainLine;
 
 // A modal message with a title, a text and an OK button.
 class ZMessageDlg : public QDialog
@@ -20,6 +21,6 @@ public:
     void done(int result) override;
 
 private:
-    QLabel *titleLabel;
+    PlainLine *titleLabel;
     QLabel *textLabel;
 };

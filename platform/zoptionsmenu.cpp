@@ -1,5 +1,7 @@
 #include "zoptionsmenu.h"
 
+#include "zglobal.h"
+
 #include <QPixmap>
 
 ZOptionsMenu::ZOptionsMenu(const QRect &area, QWidget *parent, const char *name, int flags,
@@ -18,7 +20,7 @@ ZOptionsMenu::~ZOptionsMenu() = default;
 QAction *ZOptionsMenu::addItem(const QString &text, const QPixmap *icon, bool enabled,
                                bool checkable, bool checked, int id, int index, bool separator)
 {
-    auto *action = new QAction(text, this);
+    auto *action = new QAction(this);
     if (icon && !icon->isNull())
         action->setIcon(QIcon(*icon));
     action->setEnabled(enabled);
@@ -32,7 +34,27 @@ QAction *ZOptionsMenu::addItem(const QString &text, const QPixmap *icon, bool en
         addAction(action);
     if (separator)
         addSeparator();
+    showText(action, text);
     return action;
+}
+
+void ZOptionsMenu::showText(QAction *action, const QString &text)
+{
+    // Shown as it is: "&" is no accelerator and a tab no shortcut column;
+    // a text that would make the menu wider than its area ends in an
+    // ellipsis.
+    QString line = text;
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    const int widest = area.width() > 0 ? area.width() : ZGlobal::ScreenWidth;
+    int room = widest;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        QString shown = fontMetrics().elidedText(line, Qt::ElideRight, qMax(0, room));
+        action->setText(shown.replace(QLatin1Char('&'), QLatin1String("&&")));
+        const int excess = sizeHint().width() - widest;
+        if (excess <= 0)
+            break;
+        room -= excess;
+    }
 }
 
 QAction *ZOptionsMenu::itemAt(int index) const

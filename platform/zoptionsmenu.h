@@ -30,5 +30,6 @@ public:
 private:
     QAction *addItem(const QString &text, const QPixmap *icon, bool enabled, bool checkable,
                      bool checked, int id, int index, bool separator);
+    void showText(QAction *action, const QString &text);
     QRect area;
 };

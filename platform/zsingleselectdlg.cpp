@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -44,12 +45,14 @@ ZSingleSelectDlg::ZSingleSelectDlg(const QString &title, const QString &text, QW
     layout->addWidget(titleLabel);
     if (!text.isEmpty()) {
         auto *note = new QLabel(text, this);
+        note->setTextFormat(Qt::PlainText);
         note->setWordWrap(true);
         layout->addWidget(note);
     }
     auto *list = new ChoiceList(this);
     list->onChoose = [this](int row) { choose(row); };
     choices = list;
+    choices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(choices, 1);
     connect(choices, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { choose(choices->row(item)); });
@@ -65,8 +68,14 @@ ZSingleSelectDlg::~ZSingleSelectDlg() = default;
 
 void ZSingleSelectDlg::addItemsList(const QStringList &items)
 {
+    // A choice too long for the dialog ends in an ellipsis; the list never
+    // scrolls sideways.
+    const int room = width() - 2 * layout()->contentsMargins().left() - 2 * choices->frameWidth()
+        - choices->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, choices) - 16;
     for (const QString &text : items) {
-        auto *item = new QListWidgetItem(text, choices);
+        texts << text;
+        auto *item = new QListWidgetItem(
+            choices->fontMetrics().elidedText(text, Qt::ElideRight, qMax(0, room)), choices);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
@@ -80,15 +89,12 @@ void ZSingleSelectDlg::addItemsList(const QStringList &items)
 
 QStringList ZSingleSelectDlg::itemsList() const
 {
-    QStringList texts;
-    for (int i = 0; i < choices->count(); ++i)
-        texts << choices->item(i)->text();
     return texts;
 }
 
 QString ZSingleSelectDlg::title() const
 {
-    return titleLabel->text();
+    return titleLabel->fullText();
 }
 
 int ZSingleSelectDlg::getCheckedItemIndex() const

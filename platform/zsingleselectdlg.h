@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QLabel;
+class PlainLine;
 class QListWidget;
 
 // A modal list of choices. Choosing an entry (Enter, or a click) checks it
@@ -26,7 +27,8 @@ public:
 private:
     void choose(int row);
 
-    QLabel *titleLabel;
+    PlainLine *titleLabel;
     QListWidget *choices;
+    QStringList texts;
     int checked = -1;
 };

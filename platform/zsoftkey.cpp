@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStyle>
 
 ZSoftKey::ZSoftKey(const char *type, QWidget *parent, QWidget *second)
     : QWidget(parent)
@@ -38,12 +39,33 @@ ZSoftKey::~ZSoftKey() = default;
 void ZSoftKey::setText(KEY_IDX key, const QString &text, TEXT_PRIORITY priority)
 {
     Q_UNUSED(priority);
-    keys[key].button->setText(text);
+    keys[key].text = text;
+    showTexts();
 }
 
 QString ZSoftKey::text(KEY_IDX key) const
 {
-    return keys[key].button->text();
+    return keys[key].text;
+}
+
+void ZSoftKey::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    showTexts();
+}
+
+void ZSoftKey::showTexts()
+{
+    const QMargins margins = layout()->contentsMargins();
+    const int half = qMax(0, (width() - margins.left() - margins.right() - layout()->spacing()) / 2);
+    for (Key &k : keys) {
+        QPushButton *b = k.button;
+        const int padding = 2 * (b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b)
+                                 + b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b));
+        QString shown = b->fontMetrics().elidedText(k.text, Qt::ElideRight, qMax(0, half - padding));
+        b->setText(shown.replace(QLatin1Char('&'), QLatin1String("&&")));
+        b->setMaximumWidth(half);
+    }
 }
 
 void ZSoftKey::setOptMenu(KEY_IDX key, ZOptionsMenu *menu)

@@ -11,6 +11,9 @@ class ZOptionsMenu;
 // on the left and opens the options menu attached to it; key 1 sits on the
 // right and runs its clicked slot. Both answer the mouse and the keyboard:
 // F3 (or the Menu key) presses key 0, F4 presses key 1.
+//
+// Texts are shown as they are: an "&" is a character, not an accelerator,
+// and a text too long for its half of the bar ends in an ellipsis.
 class ZSoftKey : public QWidget
 {
     Q_OBJECT
@@ -39,12 +42,17 @@ public:
     // Serves a Qt key code meant for the soft keys; true when it was one.
     bool handleKey(int qtKey);
 
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+
 private:
+    void showTexts();
     void setClickedAction(KEY_IDX key, QObject *context, std::function<void()> action);
 
     struct Key
     {
         QPushButton *button = nullptr;
+        QString text;
         ZOptionsMenu *menu = nullptr;
         std::function<void()> action;
         QObject *context = nullptr;

@@ -1,5 +1,6 @@
 #include "mediainfo.h"
 
+#include "platform/fsname.h"
 #include "processgroup.h"
 #include "shellquote.h"
 
@@ -85,11 +86,10 @@ MediaInfo::MediaInfo(QString mediaPath, QString playerPath)
 {
     setDefaults();
     const QString command = identifyCommand(mediaPath, playerPath);
-    const QByteArray shown = command.toUtf8();
+    const QByteArray shown = fsEncode(command);
     fwrite(shown.constData(), 1, size_t(shown.size()), stdout);
-    // Like the play command, the probe names the file in the local 8-bit
-    // encoding, so that names outside Latin-1 reach the right file.
-    runProbe(command.toLocal8Bit());
+    // Like the play command, the probe names the file by its exact bytes.
+    runProbe(fsEncode(command));
 }
 
 void MediaInfo::runProbe(const QByteArray &command)

@@ -5,6 +5,7 @@
 #include "mediainfo.h"
 #include "playerpipe.h"
 #include "playbacklimits.h"
+#include "platform/fsname.h"
 #include "platform/lm.h"
 #include "platform/zlistbox.h"
 #include "settings/appdir.h"
@@ -67,7 +68,7 @@ void ZFileSelectDialog::playFile(QString path)
         applyCpuSpeed(true);
 
     const QString command = playCommandLine(appDir(), path, scale);
-    playerPipe = openPlayerPipe(command.toLocal8Bit().constData());
+    playerPipe = openPlayerPipe(fsEncode(command).constData());
     isPlaying = true;
     isPaused = false;
     watchPlayerOutput();

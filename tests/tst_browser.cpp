@@ -1,15 +1,19 @@
 // Listing directories into the window and acting on the chosen row.
 
+#include "platform/fsname.h"
 #include "platform/resiconreader.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <memory>
 #include <unistd.h>
 
@@ -93,13 +97,15 @@ private slots:
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         writeFile(testAppDir() + "mplayer.ini",
                   "[FILESELECT]\nFILTER=*.avi;*.mp4\nLASTDIR=/no/such/dir\n");
-        // A player that only notes the file it was asked to play.
+        // A player that only notes the file it was asked to probe or play.
         writeFile(testAppDir() + "mplayer",
-                  "#!/bin/sh\ncase \" $* \" in *\" -identify \"*) exit 0;; esac\n"
+                  "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
+                  "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
                   "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n");
         QFile::setPermissions(testAppDir() + "mplayer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         w = std::make_unique<ZFileSelectDialog>();
-        QVERIFY(WindowInspector::currentDir(*w).isNull());
+        // The start folder is gone: the nearest folder above it is shown.
+        QCOMPARE(WindowInspector::currentDir(*w), QString("/"));
     }
 
     void cleanupTestCase() { w.reset(); }
@@ -234,20 +240,125 @@ private slots:
         QCOMPARE(WindowInspector::currentDir(*w), d + "/real");
     }
 
-    void missingFolder()
+    // A folder that cannot be listed prints its line and leaves the user
+    // where they were: the same rows, the same current row, the same folder.
+    void unlistableFolderKeepsTheList_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "not-there";
+        QTest::newRow("a file") << "plain";
+    }
+
+    void unlistableFolderKeepsTheList()
+    {
+        QFETCH(QString, name);
+        writeFile(tmp.filePath("plain"), "x");
         list(tmp.path());
         const QString before = WindowInspector::currentDir(*w);
-        QVERIFY(!rows(*w).isEmpty());
-        const QStringList lines = list(tmp.filePath("not-there"));
-        QCOMPARE(lines, QStringList{"enter dir '" + tmp.filePath("not-there") + "'"});
-        QCOMPARE(WindowInspector::list(*w)->count(), 0);
+        const QList<Row> shown = rows(*w);
+        WindowInspector::list(*w)->setCurrentItem(1);
+        QCOMPARE(list(tmp.filePath(name)), QStringList{"enter dir '" + tmp.filePath(name) + "'"});
+        QCOMPARE(rows(*w), shown);
+        QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
         QCOMPARE(WindowInspector::currentDir(*w), before);
-        // A plain file given as a folder is no folder either.
-        writeFile(tmp.filePath("plain"), "x");
-        list(tmp.filePath("plain"));
-        QCOMPARE(WindowInspector::list(*w)->count(), 0);
-        QCOMPARE(WindowInspector::currentDir(*w), before);
+    }
+
+    // Chosen from the list: as root every folder can be read, so this runs
+    // again in a child that has dropped to nobody.
+    void unreadableFolderChosen()
+    {
+        if (geteuid() == 0) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_RUNTIME_DIR", QDir::tempPath());
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
+                                    QFile::symLinkTarget("/proc/self/exe"), "unreadableFolderChosen"});
+            QVERIFY(child.waitForFinished(120000));
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     child.readAll().constData());
+            return;
+        }
+        const QString d = tmp.filePath("closed");
+        mkdirs(d, {"locked", "open"});
+        QVERIFY(QFile::setPermissions(d + "/locked", QFile::Permissions()));
+        list(d);
+        const QList<Row> shown = rows(*w);
+        QCOMPARE(shown, (QList<Row>{parentRow(), folder("locked"), folder("open")}));
+        StdoutCapture out;
+        WindowInspector::select(*w, 1);
+        QCOMPARE(out.lines(), QStringList{"enter dir '" + d + "/locked'"});
+        QCOMPARE(rows(*w), shown);
+        QCOMPARE(WindowInspector::currentDir(*w), d);
+        // The way up and the other folder still work.
+        WindowInspector::select(*w, 2);
+        QCOMPARE(WindowInspector::currentDir(*w), d + "/open");
+    }
+
+    // Names as the bytes a card from another system holds: listed, shown
+    // with a replacement mark, probed and played by their exact bytes, and
+    // a folder entered and remembered across a restart.
+    void namesThatAreNotUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("E9 alone") << QByteArray("caf\xE9");
+        QTest::newRow("FF") << QByteArray("\xFF");
+        QTest::newRow("one bad byte in UTF-8") << QByteArray("\xD0\xA4\xD0\xB8\x80\xD0\xBB\xD1\x8C\xD0\xBC");
+        QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80");
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        QFETCH(QByteArray, name);
+        const QString d = tmp.filePath("bytes-" + QString(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(QDir().mkpath(d));
+        const QByteArray base = fsEncode(d) + "/" + name;
+        const int fd = ::open(QByteArray(base + ".avi").constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QCOMPARE(::mkdir(QByteArray(base + ".d").constData(), 0755), 0);
+        const QString fileText = fsDecode(name + ".avi");
+        const QString folderText = fsDecode(name + ".d");
+
+        StdoutCapture out;
+        w->openDir(d);
+        const QByteArray printed = out.finish();
+        QVERIFY(printed.contains("\ndir:" + name + ".d\n"));
+        QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
+        QCOMPARE(rows(*w), (QList<Row>{parentRow(), folder(folderText), file(fileText)}));
+        const QString shown = WindowInspector::list(*w)->model()->index(2, 0).data().toString();
+        QVERIFY(shown.contains(QChar(QChar::ReplacementCharacter)));
+        QVERIFY(std::none_of(shown.begin(), shown.end(), [](QChar c) { return c.isSurrogate(); }));
+
+        QFile::remove(testAppDir() + "probed");
+        QFile::remove(testAppDir() + "played");
+        WindowInspector::select(*w, 2);
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QCOMPARE(readFile(testAppDir() + "probed"), QByteArray(base + ".avi"));
+        QCOMPARE(readFile(testAppDir() + "played"), QByteArray(base + ".avi"));
+
+        WindowInspector::select(*w, 1);
+        QCOMPARE(fsEncode(WindowInspector::currentDir(*w)), QByteArray(base + ".d"));
+        QMetaObject::invokeMethod(w.get(), "slotQuit");
+        QVERIFY(readFile(testAppDir() + "mplayer.ini").contains("\nLASTDIR=" + base + ".d\n"));
+        StdoutCapture restart;
+        ZFileSelectDialog again;
+        const QByteArray startLines = restart.finish();
+        QVERIFY(startLines.contains("\nlastDir='" + base + ".d'\nenter dir '" + base + ".d'\n"));
+        QCOMPARE(fsEncode(WindowInspector::currentDir(again)), QByteArray(base + ".d"));
+    }
+
+    // A link to a device is a file, listed once.
+    void deviceLinkIsOneFile()
+    {
+        const QString d = tmp.filePath("device");
+        QVERIFY(QDir().mkpath(d));
+        QVERIFY(QFile::link("/dev/zero", d + "/x.avi"));
+        const QStringList lines = list(d);
+        QCOMPARE(lines.mid(1), (QStringList{"dir entry count = 2", "dir:.", "dir:..",
+                                            "file entry count = 1", "file:x.avi"}));
+        QCOMPARE(rows(*w), (QList<Row>{parentRow(), file("x.avi")}));
     }
 
     void nullAndRelativePaths()

@@ -3,6 +3,7 @@
 #include "platform/zlistbox.h"
 #include "platform/zmessagedlg.h"
 #include "platform/zoptionsmenu.h"
+#include "platform/zsettingitem.h"
 #include "platform/zsingleselectdlg.h"
 #include "platform/zsoftkey.h"
 #include "platform/lm.h"
@@ -11,7 +12,9 @@
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
+#include <QDialogButtonBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -192,14 +195,123 @@ private slots:
         }
     }
 
-    void quitBeforeAnyListingWritesEmptyLastDir()
+    // A start folder that cannot be listed (a card not inserted) shows the
+    // nearest folder above it; quitting from there keeps the stored one,
+    // while a folder chosen since is stored as usual.
+    void startFolderGoneFallsBackAndIsKept()
     {
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=/no/such/folder\n" + Language);
-        QVERIFY(WindowInspector::currentDir(*w).isNull());
-        QCOMPARE(WindowInspector::list(*w)->count(), 0);
+        const QByteArray gone = media.path().toUtf8() + "/card/video";
+        const QByteArray ini = "[FILESELECT]\nLASTDIR = " + gone + "\n" + Language;
+        StdoutCapture out;
+        auto w = makeWindow(ini);
+        const QStringList lines = out.lines();
+        QCOMPARE(lines.mid(1, 4), (QStringList{"lastDir='" + gone + "'", "enter dir '" + gone + "'",
+                                               "enter dir '" + media.path() + "/card'",
+                                               "enter dir '" + media.path() + "'"}));
+        QCOMPARE(WindowInspector::currentDir(*w), media.path());
+        QCOMPARE(WindowInspector::list(*w)->item(0)->getSubItemText(1, 0), QString(".."));
         QMetaObject::invokeMethod(w.get(), "slotQuit");
-        QVERIFY(readFile(settingsPath()).contains("\nLASTDIR=\n"));
-        QCOMPARE(ZConfig(settingsPath(), false).readEntry("FILESELECT", "LASTDIR", "x"), QString(""));
+        QCOMPARE(readFile(settingsPath()), ini);
+
+        w = makeWindow(ini);
+        WindowInspector::select(*w, 0);
+        QMetaObject::invokeMethod(w.get(), "slotQuit");
+        QCOMPARE(ZConfig(settingsPath(), false).readEntry("FILESELECT", "LASTDIR"),
+                 QDir(media.path() + "/..").canonicalPath());
+    }
+
+    // Texts from the settings file are shown as they are: no markup, no
+    // accelerators, and a very long one pushes nothing off the screen.
+    void languageTextsAreShownLiterally()
+    {
+        const QString longText(10000, QChar('W'));
+        // Quitting would store the folder without its "/.", changing the file.
+        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + media.path().toUtf8() + "/."
+                            + "\n[LANGUAGE]\nOPTIONS=" + longText.toUtf8() + "\nEXIT=R&un\n"
+                            "CPUSPEED=<b>CPU</b> <img src=\"/x.png\"> " + longText.toUtf8()
+                            + "\nABOUT=&amp;\nENABLE=<i>on</i>\nDISABLE=off\n");
+        const QByteArray before = readFile(settingsPath());
+        ZSoftKey *keys = WindowInspector::softKey(*w);
+        QCOMPARE(keys->text(ZSoftKey::RIGHT), QString("R&un"));
+        QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
+        // Alt+U is no accelerator for the exit key: nothing quits. (A real
+        // accelerator on a button of the window would have fired.)
+        w->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), w.get());
+        QPushButton accelerated("&Zed", w.get());
+        accelerated.show();
+        QSignalSpy fired(&accelerated, &QPushButton::clicked);
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
+        QTRY_COMPARE(fired.count(), 1);
+        // An accelerator clicks after a short delay: once Alt+Z pressed
+        // after Alt+U has clicked, Alt+U would have too.
+        QTest::keyClick(w.get(), Qt::Key_U, Qt::AltModifier);
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
+        QTRY_COMPARE(fired.count(), 2);
+        QCOMPARE(readFile(settingsPath()), before);
+        for (ZSoftKey::KEY_IDX k : {ZSoftKey::LEFT, ZSoftKey::RIGHT}) {
+            const QRect at(keys->button(k)->mapTo(w.get(), QPoint(0, 0)), keys->button(k)->size());
+            QVERIFY(w->rect().contains(at));
+        }
+        ZOptionsMenu *menu = WindowInspector::menu(*w);
+        QCOMPARE(menu->itemAt(1)->iconText(), QString("&amp;"));
+        QVERIFY(menu->sizeHint().width() <= w->width());
+
+        whenModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<ZSingleSelectDlg *>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->title(), "<b>CPU</b> <img src=\"/x.png\"> " + longText);
+            QCOMPARE(dialog->itemsList(), (QStringList{"<i>on</i>", "off"}));
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                QCOMPARE(label->textFormat(), Qt::PlainText);
+            auto *cancel = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel);
+            QTRY_VERIFY(cancel->isVisible());
+            QVERIFY(dialog->width() <= w->width());
+            QVERIFY(dialog->rect().contains(QRect(cancel->mapTo(dialog, QPoint(0, 0)), cancel->size())));
+            modal->close();
+        });
+        menu->itemAt(0)->trigger();
+        QVERIFY(!WindowInspector::hiSpeed(*w));
+    }
+
+    // Every key is printed, the keys the list uses itself included, and the
+    // list still does with them what it always did.
+    void everyKeyIsPrinted_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("row");
+        QTest::newRow("Down") << int(Qt::Key_Down) << "pressed 0x1015" << 2;
+        QTest::newRow("Up") << int(Qt::Key_Up) << "pressed 0x1013" << 0;
+        QTest::newRow("PageDown") << int(Qt::Key_PageDown) << "pressed 0x1017" << 3;
+        QTest::newRow("PageUp") << int(Qt::Key_PageUp) << "pressed 0x1016" << 0;
+        QTest::newRow("digit") << int(Qt::Key_3) << "pressed 0x33" << 3;
+        QTest::newRow("F4 exit key") << int(Qt::Key_F4) << "pressed 0x1033" << 1;
+    }
+
+    void everyKeyIsPrinted()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, line);
+        QFETCH(int, row);
+        const QString d = media.filePath("keys");
+        for (const char *name : {"1a", "2b", "3c"})
+            QVERIFY(QDir(d).mkpath(name));
+        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + d.toUtf8() + "\n" + Language);
+        ZListBox *list = WindowInspector::list(*w);
+        list->setCurrentItem(1);
+        StdoutCapture out;
+        QTest::keyClick(list, Qt::Key(key));
+        QCOMPARE(out.lines(), QStringList{line});
+        QCOMPARE(list->currentItem(), row);
+
+        // Return enters the folder: its line comes first, once.
+        StdoutCapture enter;
+        QTest::keyClick(list, Qt::Key_Return);
+        const QStringList entered = enter.lines();
+        QCOMPARE(entered.value(0), QString("pressed 0x1004"));
+        QVERIFY(entered.value(1).startsWith("enter dir '" + d + "/"));
+        QCOMPARE(entered.filter("pressed").size(), 1);
     }
 
     void quitWritesCanonicalDirectoryShown()

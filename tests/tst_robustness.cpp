@@ -262,16 +262,6 @@ private slots:
         QCOMPARE(readFile(dirFile("mplayer.ini")), expected);
     }
 
-    void lastDirThatNoLongerExists()
-    {
-        writeSettings("[FILESELECT]\nLASTDIR=" + tmp.filePath("gone/away").toUtf8() + "\n");
-        auto w = window();
-        QCOMPARE(WindowInspector::list(*w)->count(), 0);
-        // The options menu still opens and the window still quits.
-        QVERIFY(WindowInspector::menu(*w));
-        QMetaObject::invokeMethod(w.get(), "slotQuit");
-    }
-
     void hundredThousandEntries()
     {
         // In memory where there is a tmpfs: 100,000 entries on a disk take

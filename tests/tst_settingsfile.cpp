@@ -1,5 +1,6 @@
 // The settings file, the program directory and the key-code translation.
 
+#include "platform/fsname.h"
 #include "platform/keycodes.h"
 #include "platform/zconfig.h"
 #include "settings/appdir.h"
@@ -9,6 +10,18 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+
+namespace {
+
+QString units(std::initializer_list<char16_t> codes)
+{
+    QString text;
+    for (char16_t c : codes)
+        text += QChar(c);
+    return text;
+}
+
+} // namespace
 
 class SettingsFileTest : public QObject
 {
@@ -108,6 +121,85 @@ private slots:
         QCOMPARE(ZConfig(path, false).readBoolEntry("HiSpeedMode", "Enabled", false), true);
         QCOMPARE(ZConfig(path, false).readEntry("LANGUAGE", "EXIT"), QString("Quit"));
         QCOMPARE(ZConfig(path, false).readEntry("FILESELECT", "FILTER"), QString("*.avi;*.mp4"));
+    }
+
+    // Files from other editors keep their byte-order mark, line breaks and
+    // spacing: only the value changes, and new lines take the file's breaks.
+    void writeKeepsTheFilesOwnForm_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("byte-order mark")
+            << bom + "[FILESELECT]\nFILTER=*.avi\nLASTDIR=/old\n"
+            << bom + "[FILESELECT]\nFILTER=*.avi\nLASTDIR=/new\n";
+        QTest::newRow("CRLF") << QByteArray("[FILESELECT]\r\nLASTDIR=/old\r\n[LANGUAGE]\r\nEXIT=Quit\r\n")
+                              << QByteArray("[FILESELECT]\r\nLASTDIR=/new\r\n[LANGUAGE]\r\nEXIT=Quit\r\n");
+        QTest::newRow("CRLF new key") << QByteArray("[FILESELECT]\r\nFILTER=*.avi\r\n[X]\r\n")
+                                      << QByteArray("[FILESELECT]\r\nFILTER=*.avi\r\nLASTDIR=/new\r\n[X]\r\n");
+        QTest::newRow("CRLF new group, no last break")
+            << bom + "[LANGUAGE]\r\nEXIT=Quit"
+            << bom + "[LANGUAGE]\r\nEXIT=Quit\r\n\r\n[FILESELECT]\r\nLASTDIR=/new\r\n";
+        QTest::newRow("spacing") << QByteArray("[FILESELECT]\n  LASTDIR = /old \t\n")
+                                 << QByteArray("[FILESELECT]\n  LASTDIR = /new \t\n");
+        QTest::newRow("empty value") << QByteArray("[FILESELECT]\r\nLASTDIR =\r\n")
+                                     << QByteArray("[FILESELECT]\r\nLASTDIR =/new\r\n");
+    }
+
+    void writeKeepsTheFilesOwnForm()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mplayer.ini");
+        writeFile(path, before);
+        ZConfig config(path, true);
+        if (before.contains("FILTER"))
+            QCOMPARE(config.readEntry("FILESELECT", "FILTER"), QString("*.avi"));
+        QVERIFY(config.writeEntry("FILESELECT", "LASTDIR", QString("/new")));
+        QCOMPARE(readFile(path), after);
+        QCOMPARE(ZConfig(path, false).readEntry("FILESELECT", "LASTDIR"), QString("/new"));
+    }
+
+    // Names are bytes: every byte string survives the trip through QString,
+    // and bytes that are no text become lone surrogates U+DC80..U+DCFF.
+    void fileNameBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii") << QByteArray("/mnt/a.avi") << QString("/mnt/a.avi");
+        QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9 \xF0\x9F\x8E\xAC") << QString::fromUtf8("café 🎬");
+        QTest::newRow("E9 alone") << QByteArray("caf\xE9") << QString("caf") + QChar(0xDCE9);
+        QTest::newRow("FF") << QByteArray("\xFF") << QString(QChar(0xDCFF));
+        QTest::newRow("encoded surrogate") << QByteArray("\xED\xB2\x80")
+                                           << units({0xDCED, 0xDCB2, 0xDC80});
+        QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << units({0xDCC0, 0xDCAF});
+        QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80x")
+                                        << units({0xDCF4, 0xDC90, 0xDC80, 0xDC80, u'x'});
+        QTest::newRow("cut short") << QByteArray("\xE2\x82") << units({0xDCE2, 0xDC82});
+    }
+
+    void fileNameBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(fsDecode(bytes), text);
+        QCOMPARE(fsEncode(text), bytes);
+        // Through the settings file as well.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mplayer.ini");
+        QVERIFY(ZConfig(path, true).writeEntry("FILESELECT", "LASTDIR", text));
+        QCOMPARE(readFile(path), "[FILESELECT]\nLASTDIR=" + bytes + "\n");
+        QCOMPARE(ZConfig(path, false).readEntry("FILESELECT", "LASTDIR"), text);
+    }
+
+    void textThatIsNoFileName()
+    {
+        // Half a pair, or a surrogate no decoding makes, is written as U+FFFD.
+        QCOMPARE(fsEncode(units({0xD800, u'a', 0xDC7F})),
+                 QByteArray("\xEF\xBF\xBD" "a" "\xEF\xBF\xBD"));
+        QVERIFY(fsEncode(QString()).isNull());
+        QVERIFY(!fsDecode(QByteArray("")).isNull());
     }
 
     void writeKeepsEditsMadeMeanwhile()
