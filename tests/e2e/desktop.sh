@@ -39,7 +39,7 @@ fi
 step "starting Morvane"
 start_morvane || fail "Morvane's window did not appear with its list"
 keys() {
-    if [ "$kind" = weston ]; then xdotool key --window "$morvane_win" "$@"; else xdotool key "$@"; fi
+    if [ "$kind" = weston ]; then xdotool key --window "$morvane_win" "$@" 2>/dev/null; else xdotool key "$@"; fi
 }
 has_focus() {
     case $kind in
