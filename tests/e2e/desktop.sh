@@ -22,7 +22,7 @@ shots=${3:-}
 desktop_setup
 
 step "making the clips"
-make_clip "$work/media/a-wide.avi" 720x576 setdar=16/9 || fail "ffmpeg could not make a-wide.avi"
+make_clip "$work/media/a-wide.avi" 1024x576 scale=720:576,setdar=16/9 || fail "ffmpeg could not make a-wide.avi"
 make_clip "$work/media/b-four-three.avi" 320x240 || fail "ffmpeg could not make b-four-three.avi"
 make_program_dir
 
