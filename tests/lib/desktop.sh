@@ -66,28 +66,21 @@ wait_ms() {
     done
 }
 
-# The first display number from $1 to $2 that no server holds.
-free_display() {
-    local n
-    for n in $(seq "$1" "$2"); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then echo "$n"; return 0; fi
-    done
-    return 1
-}
-
 start_desktop() { # KIND
     desktop=$1
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR=$work/runtime
     case $desktop in
         xvfb | openbox)
-            local n
-            n=$(free_display 200 239) || return 1
-            export DISPLAY=":$n"
-            # -noreset: the server would otherwise reset when its last client
-            # leaves and refuse a client that connects meanwhile.
-            Xvfb "$DISPLAY" -screen 0 800x700x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+            # The server picks a free display itself and writes its number
+            # once it listens: no race with other servers starting now.
+            # -noreset: by default the server resets when its last client
+            # leaves, and refuses a client that connects meanwhile.
+            Xvfb -displayfd 3 -screen 0 800x700x24 -nolisten tcp -noreset \
+                3>"$work/display" >/dev/null 2>&1 &
             desktop_pids+=($!)
+            wait_ms 10000 grep -q . "$work/display" || return 1
+            export DISPLAY=":$(head -n 1 "$work/display")"
             wait_ms 10000 xdpyinfo || return 1
             if [ "$desktop" = openbox ]; then
                 openbox --sm-disable >"$work/openbox.log" 2>&1 &
