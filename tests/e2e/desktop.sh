@@ -44,7 +44,7 @@ keys() {
 has_focus() {
     case $kind in
         xvfb) [ "$(xdotool getwindowfocus)" = "$morvane_win" ] ;;
-        openbox) [ "$(xdotool getactivewindow)" = "$morvane_win" ] ;;
+        openbox) [ "$(xdotool getactivewindow)" = "$morvane_win" ] && [ "$(xdotool getwindowfocus)" = "$morvane_win" ] ;;
         weston) true ;;
     esac
 }
@@ -85,7 +85,6 @@ stop() {
     keys F2
     wait_ms 3000 no_players || fail "a player is left 3 s after F2"
 }
-frozen() { ! picture_moves 0.8; }
 
 play 1 a-wide.avi 16/9
 if [ -n "$other" ]; then
@@ -94,7 +93,7 @@ if [ -n "$other" ]; then
     give_focus "$other"
     wait_ms 3000 eval '[ "$(count_printed WindowDeactivate)" -gt "$before" ]' \
         || fail "Morvane was not told it lost the focus"
-    wait_ms 3000 frozen || fail "the picture still moves with Morvane inactive"
+    wait_ms 3000 picture_still 0.8 || fail "the picture still moves with Morvane inactive"
 
     step "resuming when Morvane is activated again"
     give_focus "$morvane_win"

@@ -161,8 +161,11 @@ check_shape() { # FILE WxH ASPECT
 
 # A fingerprint of the window's content.
 window_print() { "${MORVANE_XWINSHOT:-$build/tests/xwinshot}" "$morvane_win" | md5sum; }
-# True when the window's content changes over $1 seconds.
-picture_moves() { local a; a=$(window_print); sleep "$1"; [ "$a" != "$(window_print)" ]; }
+# Whether the window's content changes over $1 seconds; both fail when a
+# screenshot cannot be taken.
+two_prints() { a=$(window_print) && sleep "$1" && b=$(window_print); }
+picture_moves() { local a b; two_prints "$1" && [ "$a" != "$b" ]; }
+picture_still() { local a b; two_prints "$1" && [ "$a" = "$b" ]; }
 
 # Clicks the middle of window $1 the way a user does, through the pointer.
 click_window() {
