@@ -71,6 +71,42 @@ printf 'morvane %.1f ms, bare window %.1f ms, ratio %s (target at most 1.5)\n' \
     "$(ratio "$o" 1000)" "$(ratio "$b" 1000)" "$(ratio "$o" "$b")"
 
 echo
+echo "== Choosing a file to its first video frame on screen (baseline: MPlayer started"
+echo "   directly on the same clip in a window of the same size), real MPlayer, Xvfb"
+mkdir -p "$work/clips"
+ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 \
+    -t 30 -c:v mpeg4 -c:a mp3 -shortest "$work/clips/clip.avi"
+cp "$build/mplayer" "$work/app/mplayer"
+printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/clips" >"$work/app/mplayer.ini"
+"$work/app/morvane" >/dev/null 2>&1 </dev/null &
+morvane_pid=$!
+wait_for 10 xdotool search --onlyvisible --name '^Morvane$'
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Morvane$' | head -n 1)"
+xdotool key Down
+sleep 0.5
+no_player() { ! pgrep -f -- "-slave.*$work/clips/clip.avi" >/dev/null; }
+ours=(); bare=(); probe=()
+for _ in $(seq 9); do
+    ours+=("$("$bench/bench_firstframe" 0 0 240 320 15000 xdotool key Return)")
+    xdotool key F2
+    wait_for 5 no_player
+    sleep 0.3
+    bare+=("$("$bench/bench_firstframe" 0 0 240 320 15000 mplayer -really-quiet -geometry +0+0 -x 240 -y 320 \
+        "$work/clips/clip.avi" </dev/null)")
+    sleep 0.3
+    # The identify run as Morvane starts it, alone.
+    t0=$(date +%s%N)
+    /bin/sh -c "$work/app//mplayer -identify \"$work/clips/clip.avi\" -nosound -vc dummy -vo null" >/dev/null 2>&1
+    probe+=($(( ($(date +%s%N) - t0) / 1000 )))
+done
+kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+o=$(printf '%s\n' "${ours[@]}" | grep -v '^$' | median)
+b=$(printf '%s\n' "${bare[@]}" | grep -v '^$' | median)
+p=$(printf '%s\n' "${probe[@]}" | median)
+printf 'morvane %.0f ms, mplayer alone %.0f ms, ratio %s (target at most 1.3); identify run alone %.0f ms (%.0f %% of morvane'"'"'s time)\n' \
+    "$o" "$b" "$(ratio "$o" "$b")" "$(ratio "$p" 1000)" "$(awk -v p="$p" -v o="$o" 'BEGIN { print p / 10 / o }')"
+
+echo
 echo "== Peak memory with 10,000 rows (baseline: the bare window), offscreen"
 for i in $(seq 5000); do mkdir "$work/rows/folder-$i"; : >"$work/rows/film-$i.avi"; done
 printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/rows" >"$work/app/mplayer.ini"

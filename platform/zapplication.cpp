@@ -9,6 +9,7 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool choseX11 = false;
 
 extern "C" void forwardSignal(int signo)
 {
@@ -26,6 +27,16 @@ int &prepareApplication(int &argc)
     // plain widgets, so that hiding and showing the list behaves the same
     // on every platform.
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    // The player draws into the window through its X11 window id, and on
+    // X11 the window keeps the keyboard while it does. In a Wayland session
+    // with Xwayland, Qt would otherwise choose Wayland: no window id for the
+    // player, which then opens a window of its own and takes the focus. A
+    // platform the user chose is left alone; without a working X display
+    // Qt falls back to Wayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb" : "xcb;wayland");
+        choseX11 = true;
+    }
     return argc;
 }
 
@@ -36,6 +47,12 @@ ZApplication::ZApplication(int &argc, char **argv, int type)
 {
     Q_UNUSED(type);
     setApplicationName(QStringLiteral("Morvane"));
+    // The choice was for this program; the player and other children get
+    // the environment as the user set it.
+    if (choseX11) {
+        qunsetenv("QT_QPA_PLATFORM");
+        choseX11 = false;
+    }
 
     if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         signalPipe[0] = signalPipe[1] = -1;

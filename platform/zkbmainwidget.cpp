@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 ZKbMainWidget::ZKbMainWidget(QWidget *parent, const char *name, Qt::WindowFlags flags)
@@ -107,6 +108,12 @@ void ZKbMainWidget::resizeEvent(QResizeEvent *e)
 {
     QWidget::resizeEvent(e);
     surface->setGeometry(rect());
+    // The player fits its picture to the new size once it has noticed it,
+    // but may draw a frame at the old size first, and it does not clear
+    // what such a frame leaves in the black bars. Paint the surface black
+    // again once it has caught up; the next frame brings the picture back.
+    if (fullScreen)
+        QTimer::singleShot(250, surface, qOverload<>(&QWidget::update));
 }
 
 void ZKbMainWidget::showKey(const QKeyEvent *key)

@@ -1,0 +1,98 @@
+// Times a command to the first video frame on the screen.
+//
+//   bench_firstframe X Y W H TIMEOUT_MS COMMAND [ARG...]
+//
+// Notes the monotonic time, starts COMMAND, and reads the screen region
+// WxH+X+Y of the X display in DISPLAY with XGetImage until a frame of the
+// benchmark clip shows there: at least 2 % of the region in the clip's pure
+// green, a colour no part of Morvane's window uses. Prints the milliseconds
+// from the start of COMMAND to that frame, then ends COMMAND if it still runs
+// (SIGTERM, reaped). Exits 1 when no frame shows within TIMEOUT_MS.
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+long long monotonicNs()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+struct DisplayCloser {
+    void operator()(Display *d) const { XCloseDisplay(d); }
+};
+struct ImageDestroyer {
+    void operator()(XImage *i) const { XDestroyImage(i); }
+};
+
+bool showsFrame(Display *display, int x, int y, int w, int h)
+{
+    std::unique_ptr<XImage, ImageDestroyer> image(
+        XGetImage(display, DefaultRootWindow(display), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap));
+    if (!image)
+        return false;
+    long green = 0;
+    for (int j = 0; j < h; j += 2) {
+        for (int i = 0; i < w; i += 2) {
+            const unsigned long p = XGetPixel(image.get(), i, j);
+            const unsigned r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
+            if (g > 200 && r < 70 && b < 70)
+                ++green;
+        }
+    }
+    return green * 50 >= long(w / 2) * long(h / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 7) {
+        fprintf(stderr, "usage: bench_firstframe X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
+        return 2;
+    }
+    const int x = atoi(argv[1]), y = atoi(argv[2]), w = atoi(argv[3]), h = atoi(argv[4]);
+    const long long timeoutNs = atoll(argv[5]) * 1000000LL;
+    std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+    if (!display) {
+        fprintf(stderr, "bench_firstframe: cannot open the display\n");
+        return 2;
+    }
+
+    const long long t0 = monotonicNs();
+    const pid_t child = fork();
+    if (child == 0) {
+        execvp(argv[6], argv + 6);
+        _exit(127);
+    }
+    if (child < 0)
+        return 2;
+
+    int result = 1;
+    while (monotonicNs() - t0 < timeoutNs) {
+        if (showsFrame(display.get(), x, y, w, h)) {
+            printf("%.1f\n", (monotonicNs() - t0) / 1e6);
+            result = 0;
+            break;
+        }
+        usleep(1000);
+    }
+    if (result != 0)
+        fprintf(stderr, "bench_firstframe: no frame within %s ms\n", argv[5]);
+    if (waitpid(child, nullptr, WNOHANG) == 0) {
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+    }
+    return result;
+}
