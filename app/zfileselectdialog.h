@@ -2,6 +2,7 @@
 
 #include "platform/zkbmainwidget.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -52,6 +53,8 @@ private:
     void stopPlayback();
     void watchPlayerOutput();
     void drainPlayerOutput();
+    void writePendingCommands();
+    void unwatchPlayer();
     void applicationQuitting();
 
     ZListBox *listBox = nullptr;
@@ -71,4 +74,6 @@ private:
     bool cpuOpRecorded = false;     // savedCpuOp holds a value read from the device
     bool lastDirSaved = false;      // slotQuit has stored currentDir
     QSocketNotifier *playerOutput = nullptr;
+    QSocketNotifier *playerInput = nullptr; // on while commands wait for the player
+    QByteArray pendingCommands;             // written to the player as it reads
 };

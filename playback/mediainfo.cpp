@@ -14,7 +14,9 @@
 
 namespace {
 
-int timeoutMs = 10000;
+// Together with the play start that follows, this keeps the window answering
+// keys within 2 s of choosing a file, whatever the file is.
+int timeoutMs = 1500;
 
 long long nowMs()
 {
@@ -75,8 +77,9 @@ void MediaInfo::setDefaults()
 QString MediaInfo::identifyCommand(const QString &mediaPath, const QString &playerPath)
 {
     // The path goes between double quotes; inside them ", $, ` and \ would
-    // still be read by the shell, so they are escaped.
-    return playerPath + QLatin1String(" -identify ") + QLatin1Char('"')
+    // still be read by the shell, so they are escaped. The player's path is
+    // one word whatever its directory is called.
+    return shellWord(playerPath) + QLatin1String(" -identify ") + QLatin1Char('"')
         + quoteForDoubleQuotes(mediaPath) + QLatin1Char('"')
         + QLatin1String(" -nosound -vc dummy -vo null");
 }
@@ -101,19 +104,23 @@ void MediaInfo::runProbe(const QByteArray &command)
     Fd writeEnd(ends[1]);
     Fd nothing(open("/dev/null", O_RDONLY | O_CLOEXEC));
 
+    // exec: the player replaces the shell, and so goes when we do.
+    const QByteArray line = "exec " + command;
     fflush(stdout);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0)
         return;
     if (pid == 0) {
         setpgid(0, 0);
+        dieWithParent(parent);
         signal(SIGPIPE, SIG_DFL);
         // The probe reads no keys: its input is empty, not the terminal.
         if (nothing.get() >= 0)
             dup2(nothing.get(), 0);
         if (dup2(writeEnd.get(), 1) < 0)
             _exit(127);
-        execl("/bin/sh", "sh", "-c", command.constData(), static_cast<char *>(nullptr));
+        execl("/bin/sh", "sh", "-c", line.constData(), static_cast<char *>(nullptr));
         _exit(127);
     }
     setpgid(pid, pid);
@@ -176,7 +183,9 @@ void MediaInfo::runProbe(const QByteArray &command)
         kill(-pid, SIGKILL);
         setDefaults();
     }
-    endProcessGroup(pid, timedOut ? 0 : 2000, 1000);
+    // Its output has ended, so it is ending too; a child that lingers is not
+    // allowed to hold the window.
+    endProcessGroup(pid, timedOut ? 0 : 300, 200);
 }
 
 void MediaInfo::parseIdentifyLine(QString line)

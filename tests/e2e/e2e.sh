@@ -27,9 +27,9 @@ other_pid=
 morvane_pid=
 
 cleanup() {
-    [ -n "$morvane_pid" ] && kill "$morvane_pid" 2>/dev/null
+    # Morvane's players, by their ids, then Morvane itself.
+    [ -n "$morvane_pid" ] && kill $(descendants "$morvane_pid") "$morvane_pid" 2>/dev/null
     [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null
-    pkill -f -- "$media" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -251,5 +251,18 @@ morvane_pid=
 grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR on disk is not $media: $(grep LASTDIR "$app/mplayer.ini")"
 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "the high-speed option was lost"
 no_players || fail "an MPlayer process outlived Morvane"
+
+step "killing Morvane while a clip plays"
+MORVANE_PLAYER_LOG=$playerlog XDG_RUNTIME_DIR=$work/runtime "$app/morvane" >"$out" 2>&1 &
+morvane_pid=$!
+wait_for 10 visible Morvane || fail "Morvane did not start again"
+focus_window Morvane || fail "could not focus the window"
+wait_for 3 printed "file:clip.avi" || fail "the listing lacks clip.avi"
+xdotool key Home Down Down Down Down Return
+wait_for 10 players || fail "no MPlayer started for clip.avi"
+kill -KILL "$morvane_pid"
+wait "$morvane_pid" 2>/dev/null
+morvane_pid=
+wait_for 1 no_players || fail "an MPlayer process outlived a killed Morvane by a second"
 
 echo "e2e: all steps passed; screenshots in $shots"
