@@ -63,23 +63,17 @@ int main(int argc, char **argv)
     const QString log = dir + "/player.log";
     // Morvane's "mplayer": the adapter, without picture or sound, its
     // messages in player.log for a play run.
-    QFile player(dir + "/mplayer");
-    player.open(QIODevice::WriteOnly);
-    player.write("#!/bin/sh\ncase \" $* \" in *\" -identify \"*) exec \"" + adapter
+    writeBytes(dir + "/mplayer", "#!/bin/sh\ncase \" $* \" in *\" -identify \"*) exec \"" + adapter
                  + "\" -vo null -ao null \"$@\" >/dev/null 2>&1;; esac\nexec \"" + adapter
                  + "\" -vo null -ao null \"$@\" >\"" + log.toUtf8() + "\" 2>&1\n");
-    player.close();
-    player.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(dir + "/mplayer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     std::vector<char *> args(argv, argv + argc);
     args[0] = appDir.argv0.data();
     int count = 1;
     ZApplication app(count, args.data(), 1);
     setSystemSettingsPath(dir + "/none.cfg");
-    QFile ini(dir + "/mplayer.ini");
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "\n");
-    ini.close();
+    writeBytes(dir + "/mplayer.ini", "[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "\n");
 
     QuietStdout quiet;
     ZFileSelectDialog window;
