@@ -46,6 +46,34 @@ private:
     int fd;
 };
 
+// A probe still runnable that has had little of the CPU is kept waiting for
+// the processor, not for its file: a busy machine, not a FIFO or a hung
+// mount. It is given up to this many times the usual time.
+constexpr int StarvedProbeFactor = 4;
+
+bool starvedProbe(pid_t pid)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    Fd stat(open(path, O_RDONLY | O_CLOEXEC));
+    char text[512];
+    const ssize_t n = stat.get() < 0 ? -1 : read(stat.get(), text, sizeof text - 1);
+    if (n <= 0)
+        return false;
+    text[n] = 0;
+    // pid (comm) state, then fields 4 to 13, then utime and stime in ticks.
+    const char *end = strrchr(text, ')');
+    char state = 0;
+    unsigned long user = 0;
+    unsigned long system = 0;
+    if (!end
+        || sscanf(end + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &state, &user, &system) != 3)
+        return false;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    const long long cpuMs = ticks > 0 ? (long long)(user + system) * 1000 / ticks : 0;
+    return state == 'R' && cpuMs < timeoutMs / 2;
+}
+
 } // namespace
 
 int MediaInfo::probeTimeoutMs()
@@ -131,7 +159,8 @@ void MediaInfo::runProbe(const QByteArray &command)
     // Output is cut into the pieces that fgets() with an 80-byte buffer
     // would give: up to and including a newline, at most 79 bytes, or what
     // is left at the end.
-    const long long deadline = nowMs() + timeoutMs;
+    const long long started = nowMs();
+    long long deadline = started + timeoutMs;
     QByteArray pending;
     bool timedOut = false;
     char chunk[4096];
@@ -153,8 +182,13 @@ void MediaInfo::runProbe(const QByteArray &command)
         }
     };
     for (;;) {
-        const long long left = deadline - nowMs();
+        const long long now = nowMs();
+        const long long left = deadline - now;
         if (left <= 0) {
+            if (now - started < timeoutMs * StarvedProbeFactor && starvedProbe(pid)) {
+                deadline = now + 100;
+                continue;
+            }
             timedOut = true;
             break;
         }

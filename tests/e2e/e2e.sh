@@ -170,11 +170,15 @@ wid=$(sed -n 's/.*\[-wid\] \[\([0-9]*\)\].*/\1/p' <<<"$run")
 xwininfo -id "$wid" >/dev/null 2>&1 || fail "-wid $wid names no window"
 
 step "seeing the video"
-sleep 1.5
-a=$(middle); read -r mean spread < <(middle_stats)
+mean=0; spread=0
+picture() {
+    middle >/dev/null || return 1
+    read -r mean spread < <(middle_stats)
+    awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.1 && s > 0.1) }'
+}
+wait_for 10 picture || fail "the middle of the window shows no picture (mean $mean, spread $spread)"
+a=$(middle)
 window_shot "$shots/playing.png"
-awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.1 && s > 0.1) }' \
-    || fail "the middle of the window shows no picture (mean $mean, spread $spread)"
 sleep 0.6
 b=$(middle)
 [ "$a" != "$b" ] || fail "the picture does not move"
