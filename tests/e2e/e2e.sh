@@ -157,7 +157,9 @@ wait_for 3 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "Enabled=true is n
 grep -qx "# kept by the test" "$app/mplayer.ini" || fail "writing the settings lost a comment"
 
 step "choosing a clip"
-sleep 0.3
+wait_for 3 bash -c '! xdotool search --onlyvisible --name "^CPU speed$"' || fail "the CPU-speed dialog did not close"
+# Without a window manager nothing need hand the focus back to Morvane.
+focus_window Morvane || fail "could not focus the window"
 xdotool key Home Down Down Down Down Return
 wait_for 10 players || fail "no MPlayer started for clip.avi"
 wait_for 5 grep -qF "[-slave]" "$playerlog" || fail "the adapter logged no play run for clip.avi"
