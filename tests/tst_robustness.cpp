@@ -261,7 +261,8 @@ private slots:
         QTest::newRow("link to /dev/zero") << "zero";
     }
 
-    // Choosing them answers keys within 2 s and F2 within 1 s.
+    // Choosing them answers keys within 2 s and F2 within 1 s; they are
+    // played without a probe.
     void unplayableFilesWithTheRealPlayer()
     {
         QFETCH(QString, kind);
@@ -272,6 +273,9 @@ private slots:
         else
             QVERIFY(QFile::link("/dev/zero", path));
         qputenv("FAKE_PLAYER", "real");
+        const QString runs = tmp.filePath("runs.log");
+        QFile::remove(runs);
+        qputenv("MORVANE_PLAYER_LOG", runs.toUtf8());
         auto w = window();
         QElapsedTimer t;
         t.start();
@@ -283,6 +287,10 @@ private slots:
         t.start();
         stop(*w);
         QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+        qunsetenv("MORVANE_PLAYER_LOG");
+        // Played without a probe: only a regular file is probed.
+        const QByteArray log = readFile(runs);
+        QVERIFY2(log.contains("[-slave]") && !log.contains("[-identify]"), log.constData());
         QCOMPARE(playersLeft(tmp.path()), QStringList());
         QCOMPARE(childProcesses(), QStringList());
     }
