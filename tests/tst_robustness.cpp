@@ -333,6 +333,7 @@ printf '%s\n' "$@" >"$(dirname "$0")/args.log"
         QVERIFY(needsScaling(info.getWidth(), info.getHeight()));
         FILE *p = openPlayerPipe(("exec " + playCommandLine(dir, bigClip, true)).toLocal8Bit().constData());
         QVERIFY(p);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(dir + "args.log").contains(bigClip.toUtf8() + "\n"), 10000);
         closePlayerPipe(p);
         const QStringList args = QString::fromUtf8(readFile(dir + "args.log")).split('\n', Qt::SkipEmptyParts);
         QVERIFY(args.contains("scale=320:240"));
