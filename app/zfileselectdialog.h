@@ -2,6 +2,7 @@
 
 #include "platform/zkbmainwidget.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -58,6 +59,8 @@ private:
     void stopPlayback();
     void watchPlayerOutput();
     void drainPlayerOutput();
+    void writePendingCommands();
+    void unwatchPlayer();
     void applicationQuitting();
 
     ZListBox *listBox = nullptr;
@@ -78,4 +81,6 @@ private:
     bool lastDirSaved = false;      // slotQuit has stored currentDir
     bool startDirUnlisted = false;  // the start folder failed and no folder was chosen since
     QSocketNotifier *playerOutput = nullptr;
+    QSocketNotifier *playerInput = nullptr; // on while commands wait for the player
+    QByteArray pendingCommands;             // written to the player as it reads
 };

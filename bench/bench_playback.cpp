@@ -59,13 +59,8 @@ int main(int argc, char **argv)
     ZApplication app(count, args.data(), 1);
     setSystemSettingsPath(dir + "/none.cfg");
     QDir().mkpath(dir + "/media");
-    QFile clip(dir + "/media/clip.avi");
-    clip.open(QIODevice::WriteOnly);
-    clip.close();
-    QFile ini(dir + "/mplayer.ini");
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "/media\n");
-    ini.close();
+    writeBytes(dir + "/media/clip.avi", {});
+    writeBytes(dir + "/mplayer.ini", "[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "/media\n");
 
     QuietStdout quiet;
     ZFileSelectDialog window;

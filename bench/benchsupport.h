@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <algorithm>
@@ -47,6 +48,13 @@ public:
 private:
     int saved;
 };
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
 
 // A scratch folder on tmpfs when there is one.
 inline QString scratchRoot()

@@ -29,6 +29,12 @@ echo
 echo "== Playback (fake player noting arrival times)"
 "$bench/bench_playback" "$bench/bench_fakeplayer" 2>&1 >/dev/null | grep -E "^(key|choose)"
 
+echo
+echo "== Stopping (baseline: MPlayer's own time from \"quit\" to exit), real MPlayer, real clip"
+ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 \
+    -t 60 -c:v mpeg4 -c:a mp3 -shortest "$work/clip.avi"
+"$bench/bench_stop" "$build/mplayer" "$work/clip.avi" 2>&1 >/dev/null | grep -E "^F2"
+
 # A program directory of its own, so that the benchmark leaves the build's
 # settings alone.
 mkdir -p "$work/app" "$work/empty" "$work/rows"

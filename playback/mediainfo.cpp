@@ -15,7 +15,10 @@
 
 namespace {
 
-int timeoutMs = 10000;
+// Together with the play start that follows, this keeps the window answering
+// keys within 2 s of choosing a file, whatever the file is. MPlayer itself
+// needs about 0.3 s of CPU time for a probe.
+int timeoutMs = 1800;
 
 long long nowMs()
 {
@@ -43,6 +46,34 @@ public:
 private:
     int fd;
 };
+
+// A probe still runnable that has had little of the CPU is kept waiting for
+// the processor, not for its file: a busy machine, not a FIFO or a hung
+// mount. It is given up to this many times the usual time.
+constexpr int StarvedProbeFactor = 4;
+
+bool starvedProbe(pid_t pid)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    Fd stat(open(path, O_RDONLY | O_CLOEXEC));
+    char text[512];
+    const ssize_t n = stat.get() < 0 ? -1 : read(stat.get(), text, sizeof text - 1);
+    if (n <= 0)
+        return false;
+    text[n] = 0;
+    // pid (comm) state, then fields 4 to 13, then utime and stime in ticks.
+    const char *end = strrchr(text, ')');
+    char state = 0;
+    unsigned long user = 0;
+    unsigned long system = 0;
+    if (!end
+        || sscanf(end + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &state, &user, &system) != 3)
+        return false;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    const long long cpuMs = ticks > 0 ? (long long)(user + system) * 1000 / ticks : 0;
+    return state == 'R' && cpuMs < timeoutMs / 2;
+}
 
 } // namespace
 
@@ -76,8 +107,9 @@ void MediaInfo::setDefaults()
 QString MediaInfo::identifyCommand(const QString &mediaPath, const QString &playerPath)
 {
     // The path goes between double quotes; inside them ", $, ` and \ would
-    // still be read by the shell, so they are escaped.
-    return playerPath + QLatin1String(" -identify ") + QLatin1Char('"')
+    // still be read by the shell, so they are escaped. The player's path is
+    // one word whatever its directory is called.
+    return shellWord(playerPath) + QLatin1String(" -identify ") + QLatin1Char('"')
         + quoteForDoubleQuotes(mediaPath) + QLatin1Char('"')
         + QLatin1String(" -nosound -vc dummy -vo null");
 }
@@ -101,19 +133,23 @@ void MediaInfo::runProbe(const QByteArray &command)
     Fd writeEnd(ends[1]);
     Fd nothing(open("/dev/null", O_RDONLY | O_CLOEXEC));
 
+    // exec: the player replaces the shell, and so goes when we do.
+    const QByteArray line = "exec " + command;
     fflush(stdout);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0)
         return;
     if (pid == 0) {
         setpgid(0, 0);
+        dieWithParent(parent);
         signal(SIGPIPE, SIG_DFL);
         // The probe reads no keys: its input is empty, not the terminal.
         if (nothing.get() >= 0)
             dup2(nothing.get(), 0);
         if (dup2(writeEnd.get(), 1) < 0)
             _exit(127);
-        execl("/bin/sh", "sh", "-c", command.constData(), static_cast<char *>(nullptr));
+        execl("/bin/sh", "sh", "-c", line.constData(), static_cast<char *>(nullptr));
         _exit(127);
     }
     setpgid(pid, pid);
@@ -123,7 +159,8 @@ void MediaInfo::runProbe(const QByteArray &command)
     // Output is cut into the pieces that fgets() with an 80-byte buffer
     // would give: up to and including a newline, at most 79 bytes, or what
     // is left at the end.
-    const long long deadline = nowMs() + timeoutMs;
+    const long long started = nowMs();
+    long long deadline = started + timeoutMs;
     QByteArray pending;
     bool timedOut = false;
     char chunk[4096];
@@ -145,8 +182,13 @@ void MediaInfo::runProbe(const QByteArray &command)
         }
     };
     for (;;) {
-        const long long left = deadline - nowMs();
+        const long long now = nowMs();
+        const long long left = deadline - now;
         if (left <= 0) {
+            if (now - started < timeoutMs * StarvedProbeFactor && starvedProbe(pid)) {
+                deadline = now + 100;
+                continue;
+            }
             timedOut = true;
             break;
         }
@@ -176,7 +218,9 @@ void MediaInfo::runProbe(const QByteArray &command)
         kill(-pid, SIGKILL);
         setDefaults();
     }
-    endProcessGroup(pid, timedOut ? 0 : 2000, 1000);
+    // Its output has ended, so it is ending too; a child that lingers is not
+    // allowed to hold the window.
+    endProcessGroup(pid, timedOut ? 0 : 300, 200);
 }
 
 void MediaInfo::parseIdentifyLine(QString line)

@@ -6,7 +6,7 @@
 // runs the probe: the player is run on the file, its output read to the end
 // and parsed, and the child reaped before the constructor returns. A probe
 // that cannot run, or that takes longer than probeTimeoutMs(), leaves the
-// defaults.
+// defaults; only a probe that is waiting for a busy processor gets longer.
 class MediaInfo
 {
 public:

@@ -17,7 +17,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,6 +27,11 @@ const char PlayerText[] =
     "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave -quiet -idle -framedrop "
     "-font /usr/language/fonts/AMCSL.TTF ";
 const char ScaleText[] = "-vf scale=320:240 ";
+
+// Commands a player has not taken yet wait here up to this many bytes; more
+// are dropped. A player that reads nothing cannot make the window block or
+// grow.
+constexpr qsizetype PendingCommandLimit = 4096;
 
 } // namespace
 
@@ -57,7 +64,10 @@ void ZFileSelectDialog::playFile(QString path)
 {
     const QString playerPath = QStringLiteral("%1/mplayer").arg(appDir());
     bool scale = false;
-    {
+    // Only a regular file (after links) is probed: a FIFO or a device would
+    // hold the probe until its time runs out, and tells no size anyway.
+    struct stat st;
+    if (::stat(fsEncode(path).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
         MediaInfo info(path, playerPath);
         scale = needsScaling(info.getWidth(), info.getHeight());
     }
@@ -67,31 +77,76 @@ void ZFileSelectDialog::playFile(QString path)
     if (hiSpeedMode)
         applyCpuSpeed(true);
 
-    const QString command = playCommandLine(appDir(), path, scale);
+    // exec: the player takes the shell's place, and so is killed with it
+    // when this program ends.
+    const QString command = QLatin1String("exec ") + playCommandLine(appDir(), path, scale);
     playerPipe = openPlayerPipe(fsEncode(command).constData());
     isPlaying = true;
     isPaused = false;
     watchPlayerOutput();
 }
 
+// The command is written past the stream's buffer, without waiting: what
+// the player cannot take at once waits in pendingCommands, within a bound.
 void ZFileSelectDialog::sendCommand(const char *text)
 {
     if (!playerPipe)
         return;
-    fputs(text, playerPipe);
-    fflush(playerPipe);
+    const qsizetype length = qsizetype(strlen(text));
+    if (pendingCommands.size() + length > PendingCommandLimit)
+        return;
+    pendingCommands.append(text, length);
+    writePendingCommands();
+}
+
+void ZFileSelectDialog::writePendingCommands()
+{
+    while (playerPipe && !pendingCommands.isEmpty()) {
+        const ssize_t n = send(fileno(playerPipe), pendingCommands.constData(), size_t(pendingCommands.size()),
+                               MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            pendingCommands.remove(0, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (playerInput)
+                playerInput->setEnabled(true);
+            return;
+        }
+        pendingCommands.clear(); // the player has gone; nobody will read them
+    }
+    if (playerInput)
+        playerInput->setEnabled(false);
 }
 
 // The player's output shares the stream and is never needed; it is read and
 // dropped as it comes, or a chatty player would fill the socket and stall.
+// Its end tells that the player has ended.
 void ZFileSelectDialog::watchPlayerOutput()
 {
-    delete playerOutput;
-    playerOutput = nullptr;
+    unwatchPlayer();
     if (!playerPipe)
         return;
     playerOutput = new QSocketNotifier(fileno(playerPipe), QSocketNotifier::Read, this);
     connect(playerOutput, &QSocketNotifier::activated, this, &ZFileSelectDialog::drainPlayerOutput);
+    playerInput = new QSocketNotifier(fileno(playerPipe), QSocketNotifier::Write, this);
+    playerInput->setEnabled(false);
+    connect(playerInput, &QSocketNotifier::activated, this, &ZFileSelectDialog::writePendingCommands);
+}
+
+// The notifiers may be the very ones whose signal is being handled.
+void ZFileSelectDialog::unwatchPlayer()
+{
+    for (QSocketNotifier **n : {&playerOutput, &playerInput}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            (*n)->deleteLater();
+            *n = nullptr;
+        }
+    }
+    pendingCommands.clear();
 }
 
 void ZFileSelectDialog::drainPlayerOutput()
@@ -103,8 +158,15 @@ void ZFileSelectDialog::drainPlayerOutput()
         const ssize_t n = recv(fileno(playerPipe), discard, sizeof discard, MSG_DONTWAIT);
         if (n > 0)
             continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-            playerOutput->setEnabled(false); // the player has gone
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        // The player has closed its end: it ended by itself (or could not
+        // start). Bring the list back as the stop key would.
+        playerOutput->setEnabled(false);
+        if (isPlaying)
+            stopPlayback();
         return;
     }
 }
@@ -143,8 +205,7 @@ void ZFileSelectDialog::stopPlayback()
 {
     if (playerPipe)
         sendCommand("quit\n");
-    delete playerOutput;
-    playerOutput = nullptr;
+    unwatchPlayer();
     closePlayerPipe(playerPipe);
     playerPipe = nullptr;
     listBox->show();

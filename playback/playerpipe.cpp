@@ -59,6 +59,7 @@ FILE *openPlayerPipe(const char *command)
     // Our end must not leak into anything else this program starts.
     fcntl(ours, F_SETFD, FD_CLOEXEC);
 
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         const int saved = errno;
@@ -70,6 +71,7 @@ FILE *openPlayerPipe(const char *command)
 
     if (pid == 0) {
         setpgid(0, 0);
+        dieWithParent(parent);
         // An ignored SIGPIPE survives exec and would change how the player
         // reacts to a closed output.
         signal(SIGPIPE, SIG_DFL);

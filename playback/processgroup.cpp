@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,78 +42,101 @@ int tryReap(pid_t pid, int *status)
     }
 }
 
-// Waits up to ms for the leader; 1 reaped, 0 not yet, -1 error.
-int reapWithin(pid_t pid, int *status, int ms)
+// Whether /proc/<name>/stat tells of a live (not zombie) member of pgid.
+bool liveMember(const char *name, pid_t pgid)
 {
-    const long long deadline = nowMs() + ms;
-    int step = 1;
-    for (;;) {
-        const int r = tryReap(pid, status);
-        if (r != 0)
-            return r;
-        const long long left = deadline - nowMs();
-        if (left <= 0)
-            return 0;
-        pause(int(std::min<long long>(step, left)));
-        step = std::min(step * 2, 20);
-    }
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%s/stat", name);
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[512];
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0)
+        return false;
+    text[n] = 0;
+    // pid (comm) state ppid pgrp ...; comm may hold blanks and parentheses.
+    const char *end = strrchr(text, ')');
+    char state = 0;
+    int ppid = 0;
+    int pgrp = 0;
+    if (!end || sscanf(end + 1, " %c %d %d", &state, &ppid, &pgrp) != 3)
+        return false;
+    return pgrp == pgid && state != 'Z' && state != 'X';
 }
 
+// Members of a group whose leader has been reaped are not our children and
+// cannot be waited for; this tells whether any is left. An ended member may
+// stay a zombie for a while until whoever adopted it reaps it; it counts as
+// gone.
 bool groupAlive(pid_t pgid)
 {
-    return kill(-pgid, 0) == 0 || errno == EPERM;
+    if (kill(-pgid, 0) != 0 && errno != EPERM)
+        return false;
+    DIR *proc = opendir("/proc");
+    if (!proc)
+        return true;
+    bool alive = false;
+    while (const dirent *entry = readdir(proc)) {
+        if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9' && liveMember(entry->d_name, pgid)) {
+            alive = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return alive;
 }
 
-// Ends what is left of a group whose leader has been reaped. Those members
-// are not our children and cannot be waited for; watch them go instead.
-void endOrphans(pid_t pgid, int termMs, int killMs)
-{
-    if (!groupAlive(pgid))
-        return;
-    const auto goneWithin = [pgid](int ms) {
-        const long long deadline = nowMs() + ms;
-        while (groupAlive(pgid)) {
-            if (nowMs() >= deadline)
-                return false;
-            pause(5);
-        }
-        return true;
-    };
-    if (goneWithin(std::min(termMs, 200)))
-        return;
-    kill(-pgid, SIGTERM);
-    if (goneWithin(killMs))
-        return;
-    kill(-pgid, SIGKILL);
-    goneWithin(1000);
-}
+// After SIGKILL, how long to watch for the processes to go before giving up
+// on them: only a process stuck in the kernel takes longer.
+constexpr int AfterKillMs = 500;
 
 } // namespace
 
 int endProcessGroup(pid_t pid, int termMs, int killMs)
 {
+    const long long termAt = nowMs() + termMs;
+    const long long killAt = termAt + killMs;
+    bool termSent = false;
+    bool killSent = false;
+    bool reaped = false;
     int status = 0;
-    int r = reapWithin(pid, &status, termMs);
-    if (r == 0) {
-        kill(-pid, SIGTERM);
-        r = reapWithin(pid, &status, killMs);
-    }
-    if (r == 0) {
-        kill(-pid, SIGKILL);
-        for (;;) {
-            const pid_t w = waitpid(pid, &status, 0);
-            if (w == pid) {
-                r = 1;
-                break;
-            }
-            if (errno != EINTR) {
-                r = -1;
-                break;
-            }
+    int step = 1;
+    for (;;) {
+        if (!reaped) {
+            const int r = tryReap(pid, &status);
+            if (r < 0)
+                return -1;
+            reaped = r == 1;
         }
+        if (reaped && !groupAlive(pid))
+            return status;
+        const long long now = nowMs();
+        if (!termSent && now >= termAt) {
+            kill(-pid, SIGTERM);
+            termSent = true;
+        }
+        if (!killSent && now >= killAt) {
+            kill(-pid, SIGKILL);
+            killSent = true;
+        }
+        if (killSent && now >= killAt + AfterKillMs) {
+            if (reaped)
+                return status;
+            errno = ETIMEDOUT;
+            return -1;
+        }
+        const long long next = !termSent ? termAt : !killSent ? killAt : killAt + AfterKillMs;
+        pause(int(std::max<long long>(1, std::min<long long>(step, next - now))));
+        step = std::min(step * 2, 10);
     }
-    if (r < 0)
-        return -1;
-    endOrphans(pid, termMs, killMs);
-    return status;
+}
+
+void dieWithParent(pid_t parent)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have ended between fork() and prctl().
+    if (getppid() != parent)
+        _exit(127);
 }

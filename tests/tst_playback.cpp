@@ -22,7 +22,7 @@ namespace {
 // The player in the test's program directory. An identify run prints
 // identify.txt; a play run notes its arguments in args.log, one per line, and
 // every line it reads in input.log. FAKE_PLAYER chooses other behaviour:
-// "die" ends at once, "flood" prints 4 MB before it reads anything, "real"
+// "flood" prints 4 MB before it reads anything, "real"
 // hands over to Debian's MPlayer through the adapter, without picture or
 // sound, its messages in real.log.
 const char FakePlayer[] = R"(#!/bin/sh
@@ -34,7 +34,6 @@ fi
 : >"$here/args.log"
 for a; do printf '%s\n' "$a" >>"$here/args.log"; done
 printf 'started\n' >"$here/input.log"
-[ "$FAKE_PLAYER" = die ] && exit 0
 [ "$FAKE_PLAYER" = flood ] && head -c 4000000 /dev/zero
 while IFS= read -r line; do
     printf '%s\n' "$line" >>"$here/input.log"
@@ -289,21 +288,6 @@ private slots:
         }
         QVERIFY(!QFile::exists(tmp.filePath("pwned")));
         QVERIFY(!QFile::exists("pwned"));
-    }
-
-    void playerThatDiedBeforeTheStopKey()
-    {
-        qputenv("FAKE_PLAYER", "die");
-        play(clip);
-        QTest::qWait(200);
-        key(Qt::Key_Right);
-        key(Qt::Key_Return);
-        QElapsedTimer t;
-        t.start();
-        key(Qt::Key_F2);
-        QVERIFY(t.elapsed() < 1000);
-        QVERIFY(!WindowInspector::playing(*w));
-        QVERIFY(WindowInspector::list(*w)->isVisible());
     }
 
     void chattyPlayerDoesNotStall()

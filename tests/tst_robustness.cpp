@@ -2,30 +2,44 @@
 // will not stop talking, settings files nobody should have, huge folders and
 // folders that are gone.
 
+#include "platform/lm.h"
 #include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
+#include "playback/mediainfo.h"
+#include "playback/playbacklimits.h"
+#include "playback/playerpipe.h"
 #include "settings/devicecontrol.h"
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
-// Reads lines into input.log until "quit". FAKE_PLAYER=stubborn ignores its
-// input, end-of-file and SIGTERM; FAKE_PLAYER=flood keeps printing from a
-// background process of its own for as long as it runs.
+// Reads lines into input.log until "quit". FAKE_PLAYER chooses otherwise:
+// "deaf" reads nothing; "stubborn" ignores its input, end-of-file and
+// SIGTERM; "flood" keeps printing from a background process of its own for
+// as long as it runs; "die" ends at once; "real" is Debian's MPlayer through
+// the adapter, without picture or sound.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
+if [ "$FAKE_PLAYER" = real ]; then
+    exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
+fi
 case " $* " in *" -identify "*) exit 0;; esac
 printf 'started\n' >"$here/input.log"
+[ "$FAKE_PLAYER" = die ] && exit 0
+[ "$FAKE_PLAYER" = deaf ] && exec sleep 600
 if [ "$FAKE_PLAYER" = stubborn ]; then
     trap '' TERM HUP INT
     while :; do sleep 1; done
@@ -73,11 +87,13 @@ QStringList childProcesses()
 }
 
 // Processes anywhere whose command line mentions the test's program
-// directory: the players, and whatever they started.
-QStringList playersLeft()
+// directory or the folder of its media: the players, and whatever they
+// started.
+QStringList playersLeft(const QString &media)
 {
     QStringList found;
     const QByteArray marker = testAppDir().toUtf8();
+    const QByteArray mediaMarker = media.toUtf8();
     QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
@@ -85,7 +101,7 @@ QStringList playersLeft()
             continue;
         QByteArray cmdline = readFile(it.filePath() + QStringLiteral("/cmdline"));
         cmdline.replace('\0', ' ');
-        if (cmdline.contains(marker))
+        if (cmdline.contains(marker) || cmdline.contains(mediaMarker))
             found << it.fileName() + QLatin1Char(' ') + QString::fromUtf8(cmdline);
     }
     return found;
@@ -99,6 +115,7 @@ class RobustnessTest : public QObject
 
     QTemporaryDir tmp;
     QString clip;
+    QString bigClip;
 
     std::unique_ptr<ZFileSelectDialog> window()
     {
@@ -136,6 +153,7 @@ private slots:
     {
         writeFile(dirFile("mplayer"), FakePlayer);
         QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         clip = tmp.filePath("film.avi");
@@ -155,8 +173,8 @@ private slots:
 
     void cleanup()
     {
-        QCOMPARE(playersLeft(), QStringList());
-        QCOMPARE(childProcesses(), QStringList());
+        QVERIFY2(playersLeft(tmp.path()).isEmpty(), qPrintable(playersLeft(tmp.path()).join(", ")));
+        QVERIFY2(childProcesses().isEmpty(), qPrintable(childProcesses().join(", ")));
     }
 
     void manyPlayStopCyclesLeaveNothingBehind()
@@ -185,22 +203,143 @@ private slots:
         QVERIFY(WindowInspector::list(*w)->isVisible());
     }
 
-    void playerThatNeverEnds()
+    void keysAndStopAgainstMisbehavingPlayers_data()
     {
-        qputenv("FAKE_PLAYER", "stubborn");
+        QTest::addColumn<QByteArray>("player");
+        QTest::addColumn<int>("stopBoundMs");
+        QTest::newRow("quits when told") << QByteArray() << 200;
+        QTest::newRow("reads nothing") << QByteArray("deaf") << 1000;
+        QTest::newRow("ignores quit and TERM") << QByteArray("stubborn") << 1000;
+    }
+
+    // 600 keys, far more than the socket holds, are each answered at once;
+    // F2 brings the list back within its bound and leaves no process.
+    void keysAndStopAgainstMisbehavingPlayers()
+    {
+        QFETCH(QByteArray, player);
+        QFETCH(int, stopBoundMs);
+        qputenv("FAKE_PLAYER", player);
         auto w = window();
         play(*w);
         QElapsedTimer t;
+        qint64 slowest = 0;
+        for (int i = 0; i < 600; ++i) {
+            t.start();
+            QTest::keyClick(w.get(), i % 2 ? Qt::Key_Right : Qt::Key_Left);
+            slowest = std::max(slowest, t.elapsed());
+        }
+        QVERIFY2(slowest < 2000, qPrintable(QString::number(slowest)));
+        if (player.isEmpty()) // a player that reads gets every command
+            QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readFile(dirFile("input.log"))).count("seek"), 600, 10000);
         t.start();
         stop(*w);
-        // The close waits a few seconds, then ends the player's whole group.
-        QVERIFY2(t.elapsed() < 10000, qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(playersLeft(), QStringList());
-        // The window is usable again at once.
+        QVERIFY2(t.elapsed() < stopBoundMs, qPrintable(QString::number(t.elapsed())));
         QVERIFY(WindowInspector::list(*w)->isVisible());
-        qunsetenv("FAKE_PLAYER");
+        QCOMPARE(playersLeft(tmp.path()), QStringList());
+        QCOMPARE(childProcesses(), QStringList());
+    }
+
+    // A player that could not open the file, crashed or is missing: the
+    // list comes back by itself, as after F2.
+    void playerThatEndsAtOnce()
+    {
+        qputenv("FAKE_PLAYER", "die");
+        auto w = window();
+        LM_resetDisplayTimerState();
         play(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(*w), 2000);
+        QVERIFY(WindowInspector::list(*w)->isVisible());
+        QVERIFY(!w->isFullScreenMode());
+        QCOMPARE(LM_displayTimerState().calls, 1);
+        QCOMPARE(childProcesses(), QStringList());
+    }
+
+    void unplayableFilesWithTheRealPlayer_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO with no writer") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+    }
+
+    // Choosing them answers keys within 2 s and F2 within 1 s; they are
+    // played without a probe.
+    void unplayableFilesWithTheRealPlayer()
+    {
+        QFETCH(QString, kind);
+        const QString path = tmp.filePath(kind + ".avi");
+        QFile::remove(path);
+        if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link("/dev/zero", path));
+        qputenv("FAKE_PLAYER", "real");
+        const QString runs = tmp.filePath("runs.log");
+        QFile::remove(runs);
+        qputenv("MORVANE_PLAYER_LOG", runs.toUtf8());
+        auto w = window();
+        QElapsedTimer t;
+        t.start();
+        w->playFile(path);
+        for (int i = 0; i < 400; ++i)
+            QTest::keyClick(w.get(), Qt::Key_Right);
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        QTest::qWait(300); // the player is under way, whatever it does
+        t.start();
         stop(*w);
+        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+        qunsetenv("MORVANE_PLAYER_LOG");
+        // Played without a probe: only a regular file is probed.
+        const QByteArray log = readFile(runs);
+        QVERIFY2(log.contains("[-slave]") && !log.contains("[-identify]"), log.constData());
+        QCOMPARE(playersLeft(tmp.path()), QStringList());
+        QCOMPARE(childProcesses(), QStringList());
+    }
+
+    void hostileProgramDirectories_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("command substitution") << "$(touch pwned)";
+        QTest::newRow("semicolons") << "a;touch pwned;b";
+        QTest::newRow("quote and blank") << "my app's dir";
+    }
+
+    // Nothing runs from the directory's name; the probe still works through
+    // it and the play command still reaches the player.
+    void hostileProgramDirectories()
+    {
+        QFETCH(QString, name);
+        if (bigClip.isEmpty()) {
+            bigClip = tmp.filePath("big.avi");
+            QProcess ffmpeg;
+            ffmpeg.start("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=1280x768:rate=5",
+                                    "-t", "0.4", "-c:v", "mpeg4", bigClip});
+            QVERIFY(ffmpeg.waitForFinished(60000));
+            QCOMPARE(ffmpeg.exitCode(), 0);
+        }
+        const QString dir = tmp.filePath(name) + "/";
+        QVERIFY(QDir().mkpath(dir));
+        writeFile(dir + "mplayer", R"(#!/bin/sh
+case " $* " in *" -identify "*) exec "$MORVANE_ADAPTER" "$@";; esac
+printf '%s\n' "$@" >"$(dirname "$0")/args.log"
+)");
+        QFile::setPermissions(dir + "mplayer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        // The probe's time bound is not what is tested here.
+        const int saved = MediaInfo::probeTimeoutMs();
+        MediaInfo::setProbeTimeoutMs(30000);
+        const MediaInfo info(bigClip, dir + "/mplayer");
+        MediaInfo::setProbeTimeoutMs(saved);
+        QCOMPARE(info.getWidth(), 1280);
+        QVERIFY(needsScaling(info.getWidth(), info.getHeight()));
+        FILE *p = openPlayerPipe(("exec " + playCommandLine(dir, bigClip, true)).toLocal8Bit().constData());
+        QVERIFY(p);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(dir + "args.log").contains(bigClip.toUtf8() + "\n"), 10000);
+        closePlayerPipe(p);
+        const QStringList args = QString::fromUtf8(readFile(dir + "args.log")).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(args.contains("scale=320:240"));
+        QCOMPARE(args.last(), bigClip);
+        for (const QString &where : {QDir::currentPath(), tmp.path(), dir})
+            QVERIFY2(!QFile::exists(where + "/pwned"), qPrintable(where));
     }
 
     void playerThatFloodsItsOutput()

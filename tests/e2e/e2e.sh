@@ -27,9 +27,9 @@ other_pid=
 morvane_pid=
 
 cleanup() {
-    [ -n "$morvane_pid" ] && kill "$morvane_pid" 2>/dev/null
+    # Morvane's players, by their ids, then Morvane itself.
+    [ -n "$morvane_pid" ] && kill $(descendants "$morvane_pid") "$morvane_pid" 2>/dev/null
     [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null
-    pkill -f -- "$media" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -157,7 +157,9 @@ wait_for 3 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "Enabled=true is n
 grep -qx "# kept by the test" "$app/mplayer.ini" || fail "writing the settings lost a comment"
 
 step "choosing a clip"
-sleep 0.3
+wait_for 3 bash -c '! xdotool search --onlyvisible --name "^CPU speed$"' || fail "the CPU-speed dialog did not close"
+# Without a window manager nothing need hand the focus back to Morvane.
+focus_window Morvane || fail "could not focus the window"
 xdotool key Home Down Down Down Down Return
 wait_for 10 players || fail "no MPlayer started for clip.avi"
 wait_for 5 grep -qF "[-slave]" "$playerlog" || fail "the adapter logged no play run for clip.avi"
@@ -170,11 +172,15 @@ wid=$(sed -n 's/.*\[-wid\] \[\([0-9]*\)\].*/\1/p' <<<"$run")
 xwininfo -id "$wid" >/dev/null 2>&1 || fail "-wid $wid names no window"
 
 step "seeing the video"
-sleep 1.5
-a=$(middle); read -r mean spread < <(middle_stats)
+mean=0; spread=0
+picture() {
+    middle >/dev/null || return 1
+    read -r mean spread < <(middle_stats)
+    awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.1 && s > 0.1) }'
+}
+wait_for 10 picture || fail "the middle of the window shows no picture (mean $mean, spread $spread)"
+a=$(middle)
 window_shot "$shots/playing.png"
-awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.1 && s > 0.1) }' \
-    || fail "the middle of the window shows no picture (mean $mean, spread $spread)"
 sleep 0.6
 b=$(middle)
 [ "$a" != "$b" ] || fail "the picture does not move"
@@ -251,5 +257,18 @@ morvane_pid=
 grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR on disk is not $media: $(grep LASTDIR "$app/mplayer.ini")"
 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "the high-speed option was lost"
 no_players || fail "an MPlayer process outlived Morvane"
+
+step "killing Morvane while a clip plays"
+MORVANE_PLAYER_LOG=$playerlog XDG_RUNTIME_DIR=$work/runtime "$app/morvane" >"$out" 2>&1 &
+morvane_pid=$!
+wait_for 10 visible Morvane || fail "Morvane did not start again"
+focus_window Morvane || fail "could not focus the window"
+wait_for 3 printed "file:clip.avi" || fail "the listing lacks clip.avi"
+xdotool key Home Down Down Down Down Return
+wait_for 10 players || fail "no MPlayer started for clip.avi"
+kill -KILL "$morvane_pid"
+wait "$morvane_pid" 2>/dev/null
+morvane_pid=
+wait_for 1 no_players || fail "an MPlayer process outlived a killed Morvane by a second"
 
 echo "e2e: all steps passed; screenshots in $shots"
