@@ -14,6 +14,7 @@ packages=(
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool x11vnc imagemagick
     fonts-dejavu-core procps
+    qemu-system-x86 linux-image-amd64 busybox-static
 )
 
 install_missing() {
