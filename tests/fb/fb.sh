@@ -14,6 +14,8 @@
 #
 # MORVANE_VM_BOOT_MS: how long a boot may take before it is retried once
 # (default 90000, for a loaded machine; a boot takes ~10 s on an idle one).
+# MORVANE_VM_KVM=1: use KVM where /dev/kvm is there (off by default: Debian's
+# kernel does not boot under every nested KVM; TCG always works).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
