@@ -17,6 +17,7 @@ packages=(
     openbox weston xwayland qt6-wayland
     fonts-dejavu-core procps
     dpkg-dev lintian desktop-file-utils librsvg2-bin file
+    qemu-system-x86 linux-image-amd64 busybox-static
 )
 
 install_missing() {

@@ -1,5 +1,6 @@
 #include "zapplication.h"
 
+#include <QKeyEvent>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -66,6 +67,23 @@ ZApplication::ZApplication(int &argc, char **argv, int type)
         for (int signo : {SIGINT, SIGTERM, SIGHUP})
             sigaction(signo, &action, nullptr);
     }
+
+    // On a console Qt's framebuffer platform takes the keyboard away from
+    // the terminal, whose Ctrl-C then sends no SIGINT: take it here.
+    if (platformName() == QLatin1String("linuxfb"))
+        installEventFilter(this);
+}
+
+bool ZApplication::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+            quit();
+            return true;
+        }
+    }
+    return QApplication::eventFilter(watched, event);
 }
 
 ZApplication::~ZApplication()

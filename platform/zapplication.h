@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 // The handset application object: a QApplication whose argv[0] locates the
 // program's directory. SIGINT, SIGTERM and SIGHUP end the event loop in the
-// ordinary way, so that the program can stop its player before it goes.
+// ordinary way, so that the program can stop its player before it goes; so
+// does Ctrl-C on the Linux framebuffer, where the terminal sends no SIGINT.
 class ZApplication : public QApplication
 {
     Q_OBJECT
@@ -16,6 +17,9 @@ public:
     enum Type { Tty = 0, GuiClient = 1, GuiServer = 2 };
     ZApplication(int &argc, char **argv, int type = GuiClient);
     ~ZApplication() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onSignal();

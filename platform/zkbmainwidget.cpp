@@ -10,6 +10,29 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+
+// The framebuffer device Qt's linuxfb platform draws on: its "fb=" argument,
+// as in QT_QPA_PLATFORM=linuxfb:fb=/dev/fb1, or Qt's default /dev/fb0.
+QByteArray framebufferDevice()
+{
+    const QList<QByteArray> parts = qgetenv("QT_QPA_PLATFORM").split(':');
+    if (parts.value(0) == "linuxfb") {
+        for (const QByteArray &part : parts) {
+            if (part.startsWith("fb=") && part.size() > 3)
+                return part.mid(3);
+        }
+    }
+    return QByteArrayLiteral("/dev/fb0");
+}
+
+bool onFramebuffer()
+{
+    return QGuiApplication::platformName() == QLatin1String("linuxfb");
+}
+
+} // namespace
+
 ZKbMainWidget::ZKbMainWidget(QWidget *parent, const char *name, Qt::WindowFlags flags)
     : QWidget(parent, flags)
 {
@@ -51,8 +74,10 @@ ZKbMainWidget::ZKbMainWidget(QWidget *parent, const char *name, Qt::WindowFlags 
 
 ZKbMainWidget::~ZKbMainWidget()
 {
-    if (fullScreen)
+    if (fullScreen) {
         qunsetenv(VideoWindowVariable);
+        qunsetenv(VideoFramebufferVariable);
+    }
 }
 
 void ZKbMainWidget::setMainWidgetTitle(const QString &title)
@@ -90,6 +115,10 @@ void ZKbMainWidget::setFullScreenMode(bool on, bool keepStatus)
     if (softKeys)
         softKeys->setVisible(!on);
     if (on) {
+        // On the framebuffer (where Qt shows a window over the whole
+        // screen) the player draws on the screen itself.
+        if (onFramebuffer())
+            qputenv(VideoFramebufferVariable, framebufferDevice());
         surface->setGeometry(rect());
         surface->show();
         surface->raise();
@@ -100,7 +129,12 @@ void ZKbMainWidget::setFullScreenMode(bool on, bool keepStatus)
         setFocus(Qt::OtherFocusReason);
     } else {
         qunsetenv(VideoWindowVariable);
+        qunsetenv(VideoFramebufferVariable);
         surface->hide();
+        // The player's last picture is on the screen, where Qt does not
+        // know it: draw all of the window again.
+        if (onFramebuffer())
+            update();
     }
 }
 

@@ -12,7 +12,9 @@ class ZSoftKey;
 // soft keys give way to a black video surface that fills the window; on X11
 // the surface's window id is published to child processes in
 // MORVANE_VIDEO_WID so that a player can draw into it while the window keeps
-// the keyboard.
+// the keyboard. On the Linux framebuffer (Qt's linuxfb, which shows the
+// window over the whole screen) the device is published in MORVANE_VIDEO_FB
+// instead, for a player that draws on the framebuffer itself.
 //
 // Every key press reaches subclasses' keyPressEvent() with handset key codes
 // (see keycodes.h), once, before anything else acts on it: keys for the
@@ -24,6 +26,7 @@ class ZKbMainWidget : public QWidget
     Q_OBJECT
 public:
     static constexpr const char *VideoWindowVariable = "MORVANE_VIDEO_WID";
+    static constexpr const char *VideoFramebufferVariable = "MORVANE_VIDEO_FB";
 
     explicit ZKbMainWidget(QWidget *parent = nullptr, const char *name = nullptr,
                            Qt::WindowFlags flags = {});
