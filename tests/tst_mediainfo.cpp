@@ -125,6 +125,9 @@ private slots:
                  QString("/opt/m//mplayer -identify \"/mnt/card/a b.avi\" -nosound -vc dummy -vo null"));
         QCOMPARE(MediaInfo::identifyCommand("a\"$`\\.avi", "p"),
                  QString("p -identify \"a\\\"\\$\\`\\\\.avi\" -nosound -vc dummy -vo null"));
+        // Found by fuzz_shellquote: the program folder is one shell word.
+        QCOMPARE(MediaInfo::identifyCommand("a.avi", "/my apps/$(x)//mplayer"),
+                 QString("'/my apps/$(x)//mplayer' -identify \"a.avi\" -nosound -vc dummy -vo null"));
     }
 
     void stalledProbeIsBounded()
