@@ -3,6 +3,10 @@
 #   ./setup.sh run    install what is missing, build, start Morvane
 #   ./setup.sh test   install what is missing, build, run the whole test suite
 #   ./setup.sh build  install what is missing and build only
+#   ./setup.sh sanitize   build with AddressSanitizer and UBSan in build-sanitize,
+#                         run the unit, window and robustness tests there
+#   ./setup.sh fuzz [SECONDS]  build the libFuzzer targets with clang in
+#                         build-fuzz and run each one for SECONDS (60)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +18,7 @@ packages=(
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool x11vnc imagemagick
     fonts-dejavu-core procps
+    clang libclang-rt-14-dev llvm
 )
 
 install_missing() {
@@ -54,8 +59,16 @@ case "$cmd" in
         build_all
         exec "$here/packaging/run-morvane" "$build"
         ;;
+    sanitize)
+        install_missing
+        exec "$here/tests/sanitize.sh" "$here" "$here/build-sanitize"
+        ;;
+    fuzz)
+        install_missing
+        exec "$here/tests/fuzz/run.sh" "$here" "$here/build-fuzz" "${2:-60}"
+        ;;
     *)
-        echo "usage: $0 run|test|build" >&2
+        echo "usage: $0 run|test|build|sanitize|fuzz [SECONDS]" >&2
         exit 2
         ;;
 esac
