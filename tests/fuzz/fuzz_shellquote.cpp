@@ -20,13 +20,13 @@
 #include "playback/playbacklimits.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -35,13 +35,6 @@
 namespace {
 
 const int DeadlineMs = 10000;
-
-long long nowMs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
-}
 
 class Shell
 {
@@ -111,7 +104,7 @@ private:
 
     QByteArray readWord()
     {
-        const long long deadline = nowMs() + DeadlineMs;
+        const QDeadlineTimer deadline(DeadlineMs);
         for (;;) {
             const qsizetype end = pending.indexOf('\0');
             if (end >= 0) {
@@ -119,7 +112,7 @@ private:
                 pending.remove(0, end + 1);
                 return word;
             }
-            const long long left = deadline - nowMs();
+            const qint64 left = deadline.remainingTime();
             FUZZ_CHECK(left > 0, "the shell gave no answer: it is still reading the command");
             pollfd p = {fromShell, POLLIN, 0};
             if (poll(&p, 1, int(left)) <= 0)
