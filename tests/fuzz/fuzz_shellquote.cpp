@@ -2,8 +2,8 @@
 // the shell must read back exactly s from:
 // - the play command, with s as the program directory (a bare or single-quoted
 //   word in front of "mplayer") and as the file (between single quotes);
-// - the identify command, with s as the player path and as the file (between
-//   double quotes).
+// - the identify command, with s as the program directory in the player path
+//   (a bare or single-quoted word) and as the file (between double quotes).
 //
 // The domain: a command line reaches the shell as the local 8-bit bytes of
 // its text, a C string. So s is any text whose local 8-bit form holds no NUL,
@@ -12,8 +12,8 @@
 //
 // One shell serves all inputs of a run: each command line is handed to it as
 // the arguments of "set --", and it prints how many words it got and the
-// words, each ended by a NUL. A command line that leaves the shell waiting for more
-// input is caught by a deadline.
+// words, each ended by a NUL. A command line that leaves the shell waiting
+// for more input is caught by a deadline.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"
