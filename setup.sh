@@ -4,6 +4,10 @@
 #   ./setup.sh test   install what is missing, build, run the whole test suite
 #   ./setup.sh build  install what is missing and build only
 #   ./setup.sh package  install, build, make build/morvane_VERSION_ARCH.deb
+#   ./setup.sh sanitize   build with AddressSanitizer and UBSan in build-sanitize,
+#                         run the unit, window and robustness tests there
+#   ./setup.sh fuzz [SECONDS]  build the libFuzzer targets with clang in
+#                         build-fuzz and run each one for SECONDS (60)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,6 +22,7 @@ packages=(
     fonts-dejavu-core procps
     dpkg-dev lintian desktop-file-utils librsvg2-bin file
     qemu-system-x86 linux-image-amd64 busybox-static
+    clang libclang-rt-14-dev llvm
 )
 
 install_missing() {
@@ -63,8 +68,16 @@ case "$cmd" in
         build_all
         exec "$here/packaging/run-morvane" "$build"
         ;;
+    sanitize)
+        install_missing
+        exec "$here/tests/sanitize.sh" "$here" "$here/build-sanitize"
+        ;;
+    fuzz)
+        install_missing
+        exec "$here/tests/fuzz/run.sh" "$here" "$here/build-fuzz" "${2:-60}"
+        ;;
     *)
-        echo "usage: $0 run|test|build|package" >&2
+        echo "usage: $0 run|test|build|package|sanitize|fuzz [SECONDS]" >&2
         exit 2
         ;;
 esac

@@ -107,8 +107,9 @@ void MediaInfo::setDefaults()
 QString MediaInfo::identifyCommand(const QString &mediaPath, const QString &playerPath)
 {
     // The path goes between double quotes; inside them ", $, ` and \ would
-    // still be read by the shell, so they are escaped. The player's path is
-    // one word whatever its directory is called.
+    // still be read by the shell, so they are escaped. The player path is one
+    // word too, as in the play command: a program folder with a blank or a $
+    // in its name must neither break the probe nor run anything.
     return shellWord(playerPath) + QLatin1String(" -identify ") + QLatin1Char('"')
         + quoteForDoubleQuotes(mediaPath) + QLatin1Char('"')
         + QLatin1String(" -nosound -vc dummy -vo null");
