@@ -5,10 +5,10 @@
 // - the identify command, with s as the program directory in the player path
 //   (a bare or single-quoted word) and as the file (between double quotes).
 //
-// The domain: a command line reaches the shell as the local 8-bit bytes of
-// its text, a C string. So s is any text whose local 8-bit form holds no NUL,
-// and what the shell must give back is that form. The input bytes are read
-// as local 8-bit text; inputs with a NUL byte are outside the domain.
+// The domain: a command line reaches the shell as the file-system bytes of
+// its text (fsEncode), a C string. So s is any name that a file system can
+// hold: the input bytes read with fsDecode, and the shell must give back
+// exactly those bytes. Inputs with a NUL byte are outside the domain.
 //
 // One shell serves all inputs of a run: each command line is handed to it as
 // the arguments of "set --", and it prints how many words it got and the
@@ -18,6 +18,7 @@
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"
 #include "playback/playbacklimits.h"
+#include "platform/fsname.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -169,14 +170,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     if (input.contains('\0'))
         return 0;
-    const QString s = QString::fromLocal8Bit(input);
-    const QByteArray bytes = s.toLocal8Bit();
-    if (bytes.contains('\0'))
-        return 0;
+    const QString s = fsDecode(input);
+    const QByteArray &bytes = input;
 
     // How many words each command has for plain names.
     const bool scale = size % 2;
-    const auto count = [](const QString &line) { return int(shell().words(line.toLocal8Bit()).size()); };
+    const auto count = [](const QString &line) { return int(shell().words(fsEncode(line)).size()); };
     static const int playCounts[2] = {
         count(playCommandLine(QStringLiteral("/d/"), QStringLiteral("f"), false)),
         count(playCommandLine(QStringLiteral("/d/"), QStringLiteral("f"), true))};
@@ -185,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int playCount = playCounts[scale];
 
     // The play command with s as the program directory and as the file.
-    const QByteArray play = playCommandLine(s, s, scale).toLocal8Bit();
+    const QByteArray play = fsEncode(playCommandLine(s, s, scale));
     const QList<QByteArray> playWords = shell().words(play);
     FUZZ_CHECK(playWords.size() == playCount, "play command: %d words, expected %d, from\n  %s",
                int(playWords.size()), playCount, show(play).constData());
@@ -195,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The identify command with s as the file and as the program directory
     // in the player path.
     const QString player = s + QStringLiteral("/mplayer");
-    const QByteArray identify = MediaInfo::identifyCommand(s, player).toLocal8Bit();
+    const QByteArray identify = fsEncode(MediaInfo::identifyCommand(s, player));
     const QList<QByteArray> identifyWords = shell().words(identify);
     FUZZ_CHECK(identifyWords.size() == identifyCount,
                "identify command: %d words, expected %d, from\n  %s", int(identifyWords.size()),
