@@ -32,11 +32,7 @@ struct WindowInspector
 };
 
 // The folder argv[0] of the test program names, made fresh per run.
-inline QString &testAppDir()
-{
-    static QString dir;
-    return dir;
-}
+inline QString &testAppDir() { static QString dir; return dir; }
 
 inline QString dirFile(const char *name) { return testAppDir() + name; }
 
@@ -58,29 +54,17 @@ inline QByteArray readFile(const QString &path)
 class StdoutCapture
 {
 public:
-    StdoutCapture()
-    {
-        fflush(stdout);
-        char name[] = "/tmp/morvane-stdout-XXXXXX";
-        fd = mkstemp(name);
-        unlink(name);
-        saved = dup(1);
-        dup2(fd, 1);
-    }
+    StdoutCapture() { fflush(stdout), dup2(fileno(file), 1); }
     ~StdoutCapture() { finish(); }
     QByteArray finish()
     {
-        if (saved < 0)
-            return text;
-        fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-        saved = -1;
-        lseek(fd, 0, SEEK_SET);
-        char buf[65536];
-        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
-            text.append(buf, n);
-        close(fd);
+        if (saved >= 0) {
+            fflush(stdout), dup2(saved, 1), close(saved), saved = -1, rewind(file);
+            char buf[65536];
+            for (size_t n; (n = fread(buf, 1, sizeof buf, file)) > 0;)
+                text.append(buf, qsizetype(n));
+            fclose(file);
+        }
         return text;
     }
     // The program's lines, less the test framework's own messages.
@@ -94,7 +78,8 @@ public:
     }
 
 private:
-    int fd = -1, saved = -1;
+    FILE *file = tmpfile();
+    int saved = dup(1);
     QByteArray text;
 };
 
