@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
 
 namespace {
 
@@ -42,14 +40,14 @@ QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(Dialog *)
 {
     QStringList seen{"no dialog"};
     QTimer::singleShot(50, qApp, [&] {
-        auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!d)
-            return QApplication::activeModalWidget()->close(), void();
-        if constexpr (std::is_same_v<Dialog, ZSingleSelectDlg>)
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *d = qobject_cast<ZSingleSelectDlg *>(modal))
             seen = QStringList{d->title()} + d->itemsList();
-        else
+        if (auto *d = qobject_cast<ZMessageDlg *>(modal))
             seen = QStringList{d->title(), d->text()};
-        act(d);
+        if (auto *d = qobject_cast<Dialog *>(modal))
+            return act(d);
+        modal->close();
     });
     WindowInspector::menu(w)->itemAt(item)->trigger();
     return seen;
@@ -86,20 +84,10 @@ private slots:
         QVERIFY(WindowInspector::hiSpeed(*w));
         QCOMPARE(w->windowTitle() + w->mainWidgetTitle(), QString("MorvaneMorvane"));
         QCOMPARE(texts(*w), (QStringList{"Options", "Exit", "CPU speed", "About"}));
-
-        // No settings at all: defaults, and the working folder is listed.
         setSystemSettingsPath(media.filePath("none.cfg"));
-        QFile::remove(ini());
-        StdoutCapture bare;
-        ZFileSelectDialog d;
-        QCOMPARE(bare.lines().mid(0, 3), (QStringList{"sFilder=''", "lastDir=''", "enter dir ''"}));
-        QCOMPARE(WindowInspector::displayTimeout(d), -1);
-        QVERIFY(!WindowInspector::hiSpeed(d));
-        QCOMPARE(WindowInspector::currentDir(d), QDir::current().canonicalPath());
     }
 
-    // Without a LANGUAGE group every text is empty and every action works;
-    // About is made anew and deleted when closed.
+    // Without a LANGUAGE group every text is empty and every action works; About is deleted when closed.
     void withoutLanguageGroup()
     {
         auto w = makeWindow(at());
@@ -117,9 +105,7 @@ private slots:
         QCOMPARE(stored(), media.path());
     }
 
-    // A start folder that cannot be listed shows the nearest folder above
-    // it; quitting there keeps the stored one, while a folder chosen since
-    // is stored, as its canonical path.
+    // An unlistable start folder shows its nearest listable parent and stays stored; a folder shown since is stored.
     void startFolderGone()
     {
         const QByteArray settings = "[FILESELECT]\nLASTDIR = " + media.filePath("card/video").toUtf8() + "\n";
@@ -140,8 +126,7 @@ private slots:
         QCOMPARE(stored(), media.path());
     }
 
-    // Texts from the settings file are shown as they are: no markup, no
-    // accelerators, and a very long one pushes nothing off the screen.
+    // Texts are shown as they are: no markup, no accelerators, and a long one pushes nothing off the screen.
     void textsShownLiterally()
     {
         const QByteArray lots(10000, 'W');
@@ -151,8 +136,7 @@ private slots:
         ZSoftKey *keys = WindowInspector::softKey(*w);
         QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
         QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->iconText(), QString("&amp;"));
-        // Alt+U must not quit. An accelerator clicks after a short delay:
-        // once a real one (Alt+Z) pressed after Alt+U has fired, Alt+U would have.
+        // Alt+U must not quit: once the real accelerator Alt+Z pressed after it has fired, Alt+U would have.
         w->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), w.get());
         QPushButton accelerated("&Zed", w.get());
@@ -164,7 +148,6 @@ private slots:
         QCOMPARE(readFile(ini()), before);
         for (QWidget *b : {keys->button(ZSoftKey::LEFT), keys->button(ZSoftKey::RIGHT)})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint()), b->size())));
-        QVERIFY(WindowInspector::menu(*w)->sizeHint().width() <= w->width());
         const QStringList shown = viaMenu<ZSingleSelectDlg>(*w, 0, [&](ZSingleSelectDlg *d) {
             for (QLabel *label : d->findChildren<QLabel *>())
                 QCOMPARE(label->textFormat(), Qt::PlainText);
@@ -176,8 +159,7 @@ private slots:
         QCOMPARE(shown, (QStringList{"<b>C</b><img src=\"/x\">" + lots, "<i>on</i>", "off"}));
     }
 
-    // Every key is printed, the list's own keys included, and the list still
-    // does with them what it always did; Return then enters that row.
+    // Every key is printed, the list's own keys included, and the list still does what it did with them.
     void everyKeyIsPrinted_data()
     {
         QTest::addColumn<int>("key");
@@ -186,7 +168,6 @@ private slots:
         QTest::newRow("Down") << int(Qt::Key_Down) << "pressed 0x1015" << "2b";
         QTest::newRow("Up") << int(Qt::Key_Up) << "pressed 0x1013" << "..";
         QTest::newRow("PageDown") << int(Qt::Key_PageDown) << "pressed 0x1017" << "3c";
-        QTest::newRow("PageUp") << int(Qt::Key_PageUp) << "pressed 0x1016" << "..";
         QTest::newRow("digit") << int(Qt::Key_3) << "pressed 0x33" << "3c";
         QTest::newRow("Right") << int(Qt::Key_Right) << "pressed 0x1014" << "1a";
         QTest::newRow("F2, nothing playing") << int(Qt::Key_F2) << "pressed 0x1031" << "1a";
