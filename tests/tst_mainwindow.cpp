@@ -35,20 +35,22 @@ std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &settings)
 }
 
 // Runs menu item `item`, acts on the modal dialog it opens, and returns its title and texts.
-template <typename Dialog>
-QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(Dialog *)> act)
+QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *)> act)
 {
     QStringList seen{"no dialog"};
-    QTimer::singleShot(50, qApp, [&] {
+    QTimer timer; // gone with this call, so it never fires on a dialog that did not open
+    timer.callOnTimeout([&] {
         QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer.stop();
         if (auto *d = qobject_cast<ZSingleSelectDlg *>(modal))
             seen = QStringList{d->title()} + d->itemsList();
         if (auto *d = qobject_cast<ZMessageDlg *>(modal))
             seen = QStringList{d->title(), d->text()};
-        if (auto *d = qobject_cast<Dialog *>(modal))
-            return act(d);
-        modal->close();
+        act(qobject_cast<QDialog *>(modal));
     });
+    timer.start(20);
     WindowInspector::menu(w)->itemAt(item)->trigger();
     return seen;
 }
@@ -92,9 +94,9 @@ private slots:
     {
         auto w = makeWindow(at());
         QCOMPARE(texts(*w), QStringList(4, QString()));
-        QCOMPARE(viaMenu<ZSingleSelectDlg>(*w, 0, [](QDialog *d) { d->reject(); }), QStringList(3, QString()));
-        QPointer<ZMessageDlg> about;
-        const QStringList shown = viaMenu<ZMessageDlg>(*w, 1, [&](ZMessageDlg *d) {
+        QCOMPARE(viaMenu(*w, 0, [](QDialog *d) { d->reject(); }), QStringList(3, QString()));
+        QPointer<QDialog> about;
+        const QStringList shown = viaMenu(*w, 1, [&](QDialog *d) {
             about = d;
             QTest::keyClick(d, Qt::Key_Return);
         });
@@ -146,9 +148,11 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
         QTRY_COMPARE(fired.count(), 1);
         QCOMPARE(readFile(ini()), before);
+        for (QLabel *label : w->findChildren<QLabel *>())
+            QCOMPARE(label->textFormat(), Qt::PlainText);
         for (QWidget *b : {keys->button(ZSoftKey::LEFT), keys->button(ZSoftKey::RIGHT)})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint()), b->size())));
-        const QStringList shown = viaMenu<ZSingleSelectDlg>(*w, 0, [&](ZSingleSelectDlg *d) {
+        const QStringList shown = viaMenu(*w, 0, [&](QDialog *d) {
             for (QLabel *label : d->findChildren<QLabel *>())
                 QCOMPARE(label->textFormat(), Qt::PlainText);
             QWidget *cancel = d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel);
@@ -194,7 +198,7 @@ private slots:
     {
         auto w = makeWindow(at() + Language);
         const auto choose = [&](int downs) {
-            return viaMenu<ZSingleSelectDlg>(*w, 0, [downs](QDialog *) {
+            return viaMenu(*w, 0, [downs](QDialog *) {
                 for (int key : QList<int>{Qt::Key_Down, Qt::Key_Return}.mid(downs ? 0 : 1))
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
             });
@@ -204,7 +208,7 @@ private slots:
         QCOMPARE(choose(1), (QStringList{"CPU speed", "Fast", "Normal"}));
         QVERIFY(!WindowInspector::hiSpeed(*w) && readFile(ini()).endsWith("[HiSpeedMode]\nEnabled=false\n"));
         const QByteArray before = readFile(ini());
-        viaMenu<ZSingleSelectDlg>(*w, 0, [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
+        viaMenu(*w, 0, [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
         QVERIFY(!WindowInspector::hiSpeed(*w));
         QCOMPARE(readFile(ini()), before);
         choose(0);
