@@ -94,6 +94,7 @@ private slots:
     {
         auto w = makeWindow(at());
         QCOMPARE(texts(*w), QStringList(4, QString()));
+        QCOMPARE(WindowInspector::displayTimeout(*w), -1); // no system settings file
         QCOMPARE(viaMenu(*w, 0, [](QDialog *d) { d->reject(); }), QStringList(3, QString()));
         QPointer<QDialog> about;
         const QStringList shown = viaMenu(*w, 1, [&](QDialog *d) {
