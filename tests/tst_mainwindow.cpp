@@ -79,14 +79,14 @@ private slots:
         writeFile(media.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=120\n");
         setSystemSettingsPath(media.filePath("system.cfg"));
         StdoutCapture out;
-        auto w = makeWindow("[FILESELECT]\nFILTER=*.avi;*.mp4\n" + at().mid(13) + "[HiSpeedMode]\nEnabled=true\n" + Language);
+        auto w = makeWindow(at() + "FILTER=*.avi;*.mp4\n[HiSpeedMode]\nEnabled=true\n" + Language);
+        setSystemSettingsPath(media.filePath("none.cfg"));
         QCOMPARE(out.lines().mid(0, 3), (QStringList{"sFilder='*.avi;*.mp4'", "lastDir='" + media.path() + "'",
                                                      "enter dir '" + media.path() + "'"}));
         QCOMPARE(WindowInspector::displayTimeout(*w), 120);
         QVERIFY(WindowInspector::hiSpeed(*w));
         QCOMPARE(w->windowTitle() + w->mainWidgetTitle(), QString("MorvaneMorvane"));
         QCOMPARE(texts(*w), (QStringList{"Options", "Exit", "CPU speed", "About"}));
-        setSystemSettingsPath(media.filePath("none.cfg"));
     }
 
     // Without a LANGUAGE group every text is empty and every action works; About is deleted when closed.
