@@ -102,10 +102,9 @@ int ZSingleSelectDlg::getCheckedItemIndex() const
     return checked;
 }
 
+// Only ever called with a row of the list: the current one or the one clicked.
 void ZSingleSelectDlg::choose(int row)
 {
-    if (row < 0 || row >= choices->count())
-        return;
     for (int i = 0; i < choices->count(); ++i)
         choices->item(i)->setCheckState(i == row ? Qt::Checked : Qt::Unchecked);
     checked = row;

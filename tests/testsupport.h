@@ -1,21 +1,17 @@
 #pragma once
 
-// Shared pieces of the GUI tests: a program directory of the test's own,
-// output capture, and a look at the main window's state.
+// Shared pieces of the window tests: a program directory of the test's own,
+// output capture, and a look inside the main window.
 
 #include "app/zfileselectdialog.h"
 #include "platform/zapplication.h"
 
 #include <QApplication>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
-#include <QStringList>
 #include <QTest>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,7 +21,6 @@ struct WindowInspector
     static ZSoftKey *softKey(ZFileSelectDialog &w) { return w.softKey; }
     static ZOptionsMenu *menu(ZFileSelectDialog &w) { return w.optionsMenu; }
     static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
-    static QString fileFilter(ZFileSelectDialog &w) { return w.fileFilter; }
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
     static bool playing(ZFileSelectDialog &w) { return w.isPlaying; }
     static bool paused(ZFileSelectDialog &w) { return w.isPaused; }
@@ -36,18 +31,10 @@ struct WindowInspector
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
 };
 
-// The directory that argv[0] of the test program names, made fresh per run.
-inline QString &testAppDir()
-{
-    static QString dir;
-    return dir;
-}
+// The folder argv[0] of the test program names, made fresh per run.
+inline QString &testAppDir() { static QString dir; return dir; }
 
-// A file in the test's program directory.
-inline QString dirFile(const char *name)
-{
-    return testAppDir() + name;
-}
+inline QString dirFile(const char *name) { return testAppDir() + name; }
 
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -67,69 +54,50 @@ inline QByteArray readFile(const QString &path)
 class StdoutCapture
 {
 public:
-    StdoutCapture()
-    {
-        fflush(stdout);
-        char name[] = "/tmp/morvane-stdout-XXXXXX";
-        fd = mkstemp(name);
-        unlink(name);
-        saved = dup(1);
-        dup2(fd, 1);
-    }
+    StdoutCapture() { fflush(stdout), dup2(fileno(file), 1); }
     ~StdoutCapture() { finish(); }
     QByteArray finish()
     {
         if (saved >= 0) {
-            fflush(stdout);
-            dup2(saved, 1);
-            close(saved);
-            saved = -1;
-            lseek(fd, 0, SEEK_SET);
+            fflush(stdout), dup2(saved, 1), close(saved), saved = -1, rewind(file);
             char buf[65536];
-            ssize_t n;
-            while ((n = read(fd, buf, sizeof buf)) > 0)
-                text.append(buf, n);
-            close(fd);
+            for (size_t n; (n = fread(buf, 1, sizeof buf, file)) > 0;)
+                text.append(buf, qsizetype(n));
+            fclose(file);
         }
         return text;
     }
+    // The program's lines, less the test framework's own messages.
     QStringList lines()
     {
-        const QString all = QString::fromUtf8(finish());
-        QStringList out;
-        // The test framework writes its own messages to the same output.
-        for (const QString &line : all.split(QLatin1Char('\n'))) {
-            if (!line.startsWith(QLatin1String("QWARN ")) && !line.startsWith(QLatin1String("QDEBUG ")))
-                out << line;
-        }
+        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'));
+        out.removeIf([](const QString &l) { return l.startsWith("QWARN ") || l.startsWith("QDEBUG "); });
         if (!out.isEmpty() && out.last().isEmpty())
             out.removeLast();
         return out;
     }
 
 private:
-    int fd = -1;
-    int saved = -1;
+    FILE *file = tmpfile();
+    int saved = dup(1);
     QByteArray text;
 };
 
-// main() for the window tests: the application's argv[0] lies in a fresh
-// temporary program directory, so mplayer.ini and mplayer are the test's.
+// main() for the window tests: argv[0] lies in a fresh program directory, so
+// mplayer.ini and mplayer are the test's.
 #define MORVANE_GUI_TEST_MAIN(TestClass)                                                    \
     int main(int argc, char **argv)                                                         \
     {                                                                                       \
-        char dirTemplate[] = "/tmp/morvane-appdir-XXXXXX";                                  \
-        const char *made = mkdtemp(dirTemplate);                                            \
-        if (!made)                                                                          \
+        char made[] = "/tmp/morvane-appdir-XXXXXX";                                         \
+        if (!mkdtemp(made))                                                                 \
             return 2;                                                                       \
         static QByteArray argv0 = QByteArray(made) + "/morvane";                            \
         std::vector<char *> args(argv, argv + argc);                                        \
         args[0] = argv0.data();                                                             \
-        int count = argc;                                                                   \
-        ZApplication app(count, args.data(), 1);                                            \
+        ZApplication app(argc, args.data(), 1);                                             \
         testAppDir() = QString::fromUtf8(made) + QLatin1Char('/');                          \
         TestClass test;                                                                     \
-        const int result = QTest::qExec(&test, count, args.data());                         \
-        QDir(QString::fromUtf8(made)).removeRecursively();                                  \
+        const int result = QTest::qExec(&test, argc, args.data());                          \
+        QDir(testAppDir()).removeRecursively();                                             \
         return result;                                                                      \
     }

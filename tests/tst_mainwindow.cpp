@@ -1,52 +1,66 @@
-// The main window: start-up, texts, soft keys, menu, About, CPU speed, quit.
+// The main window: start-up, texts, soft keys, menu, dialogs, keys, quit.
 
+#include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zmessagedlg.h"
 #include "platform/zoptionsmenu.h"
 #include "platform/zsettingitem.h"
 #include "platform/zsingleselectdlg.h"
 #include "platform/zsoftkey.h"
-#include "platform/lm.h"
-#include "platform/zconfig.h"
 #include "settings/appdir.h"
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
 #include <QDialogButtonBox>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMetaMethod>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
 
 namespace {
 
 const QByteArray Language = "[LANGUAGE]\nOPTIONS=Options\nEXIT=Exit\nCPUSPEED=CPU speed\n"
                             "ABOUT=About\nENABLE=Fast\nDISABLE=Normal\n";
 
-// Runs action on the next modal dialog once it is up.
-void whenModal(std::function<void(QWidget *)> action)
+QString ini() { return testAppDir() + "mplayer.ini"; }
+QString stored() { return ZConfig(ini(), false).readEntry("FILESELECT", "LASTDIR"); }
+
+std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &settings)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
+    writeFile(ini(), settings);
+    auto w = std::make_unique<ZFileSelectDialog>();
+    w->show();
+    return w;
 }
 
-QString settingsPath()
+// Runs menu item `item`, acts on the modal dialog it opens, and returns its title and texts.
+QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *)> act)
 {
-    return testAppDir() + "mplayer.ini";
+    QStringList seen{"no dialog"};
+    QTimer timer; // gone with this call, so it never fires on a dialog that did not open
+    timer.callOnTimeout([&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer.stop();
+        if (auto *d = qobject_cast<ZSingleSelectDlg *>(modal))
+            seen = QStringList{d->title()} + d->itemsList();
+        if (auto *d = qobject_cast<ZMessageDlg *>(modal))
+            seen = QStringList{d->title(), d->text()};
+        act(qobject_cast<QDialog *>(modal));
+    });
+    timer.start(20);
+    WindowInspector::menu(w)->itemAt(item)->trigger();
+    return seen;
+}
+
+QStringList texts(ZFileSelectDialog &w) // the soft keys', then the menu items'
+{
+    QStringList out{WindowInspector::softKey(w)->text(ZSoftKey::LEFT), WindowInspector::softKey(w)->text(ZSoftKey::RIGHT)};
+    for (QAction *a : WindowInspector::menu(w)->actions())
+        out << a->text();
+    return out;
 }
 
 } // namespace
@@ -56,337 +70,149 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
     QTemporaryDir media;
-
-    std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &ini)
-    {
-        writeFile(settingsPath(), ini);
-        auto w = std::make_unique<ZFileSelectDialog>();
-        w->show();
-        QTest::qWait(1);
-        return w;
-    }
-
-    void chooseInCpuDialog(ZFileSelectDialog &w, std::function<void(ZSingleSelectDlg *)> how)
-    {
-        whenModal([how](QWidget *modal) {
-            auto *dialog = qobject_cast<ZSingleSelectDlg *>(modal);
-            QVERIFY(dialog);
-            how(dialog);
-        });
-        QMetaObject::invokeMethod(&w, "slotCPUSpeed");
-    }
+    QByteArray at(const QString &sub = "") { return "[FILESELECT]\nLASTDIR=" + media.filePath(sub).toUtf8() + "\n"; }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(media.isValid());
-        setSystemSettingsPath(media.filePath("no-system.cfg"));
-    }
-
-    void appDirIsWhereArgv0Is()
+    void startUp()
     {
         QCOMPARE(appDir(), testAppDir());
-    }
-
-    void startUpReadsSettingsAndPrints()
-    {
-        const QString system = media.filePath("system.cfg");
-        writeFile(system, "[SYS_SYSTEM_SET]\nDisplayTimeout=120\n");
-        setSystemSettingsPath(system);
+        writeFile(media.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=120\n");
+        setSystemSettingsPath(media.filePath("system.cfg"));
         StdoutCapture out;
-        auto w = makeWindow("[FILESELECT]\nFILTER=*.avi;*.mp4\nLASTDIR=" + media.path().toUtf8()
-                            + "\n[HiSpeedMode]\nEnabled=true\n" + Language);
-        const QStringList lines = out.lines();
-        setSystemSettingsPath(media.filePath("no-system.cfg"));
-        QVERIFY(lines.size() >= 3);
-        QCOMPARE(lines[0], QString("sFilder='*.avi;*.mp4'"));
-        QCOMPARE(lines[1], "lastDir='" + media.path() + "'");
-        QCOMPARE(lines[2], "enter dir '" + media.path() + "'");
+        auto w = makeWindow(at() + "FILTER=*.avi;*.mp4\n[HiSpeedMode]\nEnabled=true\n" + Language);
+        setSystemSettingsPath(media.filePath("none.cfg"));
+        QCOMPARE(out.lines().mid(0, 3), (QStringList{"sFilder='*.avi;*.mp4'", "lastDir='" + media.path() + "'",
+                                                     "enter dir '" + media.path() + "'"}));
         QCOMPARE(WindowInspector::displayTimeout(*w), 120);
         QVERIFY(WindowInspector::hiSpeed(*w));
-        QCOMPARE(w->windowTitle(), QString("Morvane"));
-        QCOMPARE(w->mainWidgetTitle(), QString("Morvane"));
-        ZSoftKey *keys = WindowInspector::softKey(*w);
-        QCOMPARE(keys->text(ZSoftKey::LEFT), QString("Options"));
-        QCOMPARE(keys->text(ZSoftKey::RIGHT), QString("Exit"));
-        ZOptionsMenu *menu = WindowInspector::menu(*w);
-        QCOMPARE(menu->actions().size(), 2);
-        QCOMPARE(menu->itemAt(0)->text(), QString("CPU speed"));
-        QCOMPARE(menu->itemAt(1)->text(), QString("About"));
+        QCOMPARE(w->windowTitle() + w->mainWidgetTitle(), QString("MorvaneMorvane"));
+        QCOMPARE(texts(*w), (QStringList{"Options", "Exit", "CPU speed", "About"}));
     }
 
-    void defaultsWithoutSettings()
+    // Without a LANGUAGE group every text is empty and every action works; About is deleted when closed.
+    void withoutLanguageGroup()
     {
-        QFile::remove(settingsPath());
-        ZFileSelectDialog w;
-        QCOMPARE(WindowInspector::displayTimeout(w), -1);
-        QVERIFY(!WindowInspector::hiSpeed(w));
-        QVERIFY(WindowInspector::fileFilter(w).isNull());
-        // No start directory: the working directory is listed.
-        QCOMPARE(WindowInspector::currentDir(w), QDir::current().canonicalPath());
-    }
-
-    void metaObject()
-    {
-        const QMetaObject &mo = ZFileSelectDialog::staticMetaObject;
-        QCOMPARE(mo.className(), "ZFileSelectDialog");
-        QCOMPARE(mo.superClass()->className(), "ZKbMainWidget");
-        QStringList names;
-        for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
-            const QMetaMethod m = mo.method(i);
-            QCOMPARE(m.methodType(), QMetaMethod::Slot);
-            QCOMPARE(m.access(), QMetaMethod::Private);
-            names << QString::fromLatin1(m.methodSignature());
-        }
-        QCOMPARE(names, (QStringList{"slotSelected(int)", "slotAbout()", "slotCPUSpeed()", "slotQuit()"}));
-    }
-
-    void withoutLanguageGroupEverythingStillWorks()
-    {
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + media.path().toUtf8() + "\n");
-        ZSoftKey *keys = WindowInspector::softKey(*w);
-        QVERIFY(keys->text(ZSoftKey::LEFT).isEmpty());
-        QVERIFY(keys->text(ZSoftKey::RIGHT).isEmpty());
-        ZOptionsMenu *menu = WindowInspector::menu(*w);
-        QCOMPARE(menu->actions().size(), 2);
-        QVERIFY(menu->itemAt(0)->text().isEmpty());
-        QVERIFY(menu->itemAt(1)->text().isEmpty());
-
-        // The first item opens the CPU-speed dialog, with empty texts.
-        bool sawCpuDialog = false;
-        whenModal([&](QWidget *modal) {
-            auto *dialog = qobject_cast<ZSingleSelectDlg *>(modal);
-            sawCpuDialog = dialog && dialog->title().isEmpty()
-                && dialog->itemsList() == QStringList({QString(), QString()});
-            modal->close();
+        auto w = makeWindow(at());
+        QCOMPARE(texts(*w), QStringList(4, QString()));
+        QCOMPARE(WindowInspector::displayTimeout(*w), -1); // no system settings file
+        QCOMPARE(viaMenu(*w, 0, [](QDialog *d) { d->reject(); }), QStringList(3, QString()));
+        QPointer<QDialog> about;
+        const QStringList shown = viaMenu(*w, 1, [&](QDialog *d) {
+            about = d;
+            QTest::keyClick(d, Qt::Key_Return);
         });
-        menu->itemAt(0)->trigger();
-        QVERIFY(sawCpuDialog);
-
-        // The second opens About.
-        bool sawAbout = false;
-        whenModal([&](QWidget *modal) {
-            auto *dialog = qobject_cast<ZMessageDlg *>(modal);
-            sawAbout = dialog && dialog->title() == "About";
-            modal->close();
-        });
-        menu->itemAt(1)->trigger();
-        QVERIFY(sawAbout);
-
-        // The unlabelled exit key still quits and stores the directory.
-        QTest::mouseClick(keys->button(ZSoftKey::RIGHT), Qt::LeftButton);
-        QCOMPARE(ZConfig(settingsPath(), false).readEntry("FILESELECT", "LASTDIR"), media.path());
+        QCOMPARE(shown.value(0), QString("About"));
+        QVERIFY(shown.value(1).startsWith("Morvane"));
+        QVERIFY(about.isNull() && w->findChildren<ZMessageDlg *>().isEmpty());
+        QTest::mouseClick(WindowInspector::softKey(*w)->button(ZSoftKey::RIGHT), Qt::LeftButton);
+        QCOMPARE(stored(), media.path());
     }
 
-    void aboutIsMadeAnewAndDeleted()
+    // An unlistable start folder shows its nearest listable parent and stays stored; a folder shown since is stored.
+    void startFolderGone()
     {
-        auto w = makeWindow(Language);
-        for (int round = 0; round < 2; ++round) {
-            QPointer<ZMessageDlg> seen;
-            whenModal([&](QWidget *modal) {
-                seen = qobject_cast<ZMessageDlg *>(modal);
-                QVERIFY(seen);
-                QVERIFY(seen->text().startsWith("Morvane"));
-                QTest::keyClick(modal, Qt::Key_Return);
-            });
-            QMetaObject::invokeMethod(w.get(), "slotAbout");
-            QVERIFY(seen.isNull());
-            QVERIFY(w->findChildren<ZMessageDlg *>().isEmpty());
-        }
-    }
-
-    // A start folder that cannot be listed (a card not inserted) shows the
-    // nearest folder above it; quitting from there keeps the stored one,
-    // while a folder chosen since is stored as usual.
-    void startFolderGoneFallsBackAndIsKept()
-    {
-        const QByteArray gone = media.path().toUtf8() + "/card/video";
-        const QByteArray ini = "[FILESELECT]\nLASTDIR = " + gone + "\n" + Language;
+        const QByteArray settings = "[FILESELECT]\nLASTDIR = " + media.filePath("card/video").toUtf8() + "\n";
         StdoutCapture out;
-        auto w = makeWindow(ini);
-        const QStringList lines = out.lines();
-        QCOMPARE(lines.mid(1, 4), (QStringList{"lastDir='" + gone + "'", "enter dir '" + gone + "'",
-                                               "enter dir '" + media.path() + "/card'",
-                                               "enter dir '" + media.path() + "'"}));
-        QCOMPARE(WindowInspector::currentDir(*w), media.path());
+        auto w = makeWindow(settings);
+        QCOMPARE(out.lines().mid(2, 3), (QStringList{"enter dir '" + media.filePath("card/video") + "'",
+                                                     "enter dir '" + media.filePath("card") + "'",
+                                                     "enter dir '" + media.path() + "'"}));
         QCOMPARE(WindowInspector::list(*w)->item(0)->getSubItemText(1, 0), QString(".."));
-        QMetaObject::invokeMethod(w.get(), "slotQuit");
-        QCOMPARE(readFile(settingsPath()), ini);
-
-        w = makeWindow(ini);
+        QTest::keyClick(w.get(), Qt::Key_F4);
+        QCOMPARE(readFile(ini()), settings);
+        QVERIFY(QDir(media.path()).mkpath("sub"));
+        w = makeWindow(at("sub/..//sub"));
+        QTest::keyClick(w.get(), Qt::Key_F4);
+        QCOMPARE(stored(), media.filePath("sub"));
         WindowInspector::select(*w, 0);
-        QMetaObject::invokeMethod(w.get(), "slotQuit");
-        QCOMPARE(ZConfig(settingsPath(), false).readEntry("FILESELECT", "LASTDIR"),
-                 QDir(media.path() + "/..").canonicalPath());
+        QTest::keyClick(w.get(), Qt::Key_F4);
+        QCOMPARE(stored(), media.path());
     }
 
-    // Texts from the settings file are shown as they are: no markup, no
-    // accelerators, and a very long one pushes nothing off the screen.
-    void languageTextsAreShownLiterally()
+    // Texts are shown as they are: no markup, no accelerators, and a long one pushes nothing off the screen.
+    void textsShownLiterally()
     {
-        const QString longText(10000, QChar('W'));
-        // Quitting would store the folder without its "/.", changing the file.
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + media.path().toUtf8() + "/."
-                            + "\n[LANGUAGE]\nOPTIONS=" + longText.toUtf8() + "\nEXIT=R&un\n"
-                            "CPUSPEED=<b>CPU</b> <img src=\"/x.png\"> " + longText.toUtf8()
-                            + "\nABOUT=&amp;\nENABLE=<i>on</i>\nDISABLE=off\n");
-        const QByteArray before = readFile(settingsPath());
+        const QByteArray lots(10000, 'W');
+        auto w = makeWindow(at(".") + "[LANGUAGE]\nOPTIONS=" + lots + "\nEXIT=R&un\nCPUSPEED=<b>C</b><img src=\"/x\">"
+                            + lots + "\nABOUT=&amp;\nENABLE=<i>on</i>\nDISABLE=off\n");
+        const QByteArray before = readFile(ini());
         ZSoftKey *keys = WindowInspector::softKey(*w);
-        QCOMPARE(keys->text(ZSoftKey::RIGHT), QString("R&un"));
         QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
-        // Alt+U is no accelerator for the exit key: nothing quits. (A real
-        // accelerator on a button of the window would have fired.)
+        QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->iconText(), QString("&amp;"));
+        // Alt+U must not quit: once the real accelerator Alt+Z pressed after it has fired, Alt+U would have.
         w->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), w.get());
         QPushButton accelerated("&Zed", w.get());
         accelerated.show();
         QSignalSpy fired(&accelerated, &QPushButton::clicked);
-        QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
-        QTRY_COMPARE(fired.count(), 1);
-        // An accelerator clicks after a short delay: once Alt+Z pressed
-        // after Alt+U has clicked, Alt+U would have too.
         QTest::keyClick(w.get(), Qt::Key_U, Qt::AltModifier);
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
-        QTRY_COMPARE(fired.count(), 2);
-        QCOMPARE(readFile(settingsPath()), before);
-        for (ZSoftKey::KEY_IDX k : {ZSoftKey::LEFT, ZSoftKey::RIGHT}) {
-            const QRect at(keys->button(k)->mapTo(w.get(), QPoint(0, 0)), keys->button(k)->size());
-            QVERIFY(w->rect().contains(at));
-        }
-        ZOptionsMenu *menu = WindowInspector::menu(*w);
-        QCOMPARE(menu->itemAt(1)->iconText(), QString("&amp;"));
-        QVERIFY(menu->sizeHint().width() <= w->width());
-
-        whenModal([&](QWidget *modal) {
-            auto *dialog = qobject_cast<ZSingleSelectDlg *>(modal);
-            QVERIFY(dialog);
-            QCOMPARE(dialog->title(), "<b>CPU</b> <img src=\"/x.png\"> " + longText);
-            QCOMPARE(dialog->itemsList(), (QStringList{"<i>on</i>", "off"}));
-            for (QLabel *label : dialog->findChildren<QLabel *>())
+        QTRY_COMPARE(fired.count(), 1);
+        QCOMPARE(readFile(ini()), before);
+        for (QLabel *label : w->findChildren<QLabel *>())
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        for (QWidget *b : {keys->button(ZSoftKey::LEFT), keys->button(ZSoftKey::RIGHT)})
+            QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint()), b->size())));
+        const QStringList shown = viaMenu(*w, 0, [&](QDialog *d) {
+            for (QLabel *label : d->findChildren<QLabel *>())
                 QCOMPARE(label->textFormat(), Qt::PlainText);
-            auto *cancel = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel);
+            QWidget *cancel = d->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel);
             QTRY_VERIFY(cancel->isVisible());
-            QVERIFY(dialog->width() <= w->width());
-            QVERIFY(dialog->rect().contains(QRect(cancel->mapTo(dialog, QPoint(0, 0)), cancel->size())));
-            modal->close();
+            QVERIFY(d->width() <= w->width() && d->rect().contains(QRect(cancel->mapTo(d, QPoint()), cancel->size())));
+            d->reject();
         });
-        menu->itemAt(0)->trigger();
-        QVERIFY(!WindowInspector::hiSpeed(*w));
+        QCOMPARE(shown, (QStringList{"<b>C</b><img src=\"/x\">" + lots, "<i>on</i>", "off"}));
     }
 
-    // Every key is printed, the keys the list uses itself included, and the
-    // list still does with them what it always did.
+    // Every key is printed, the list's own keys included, and the list still does what it did with them.
     void everyKeyIsPrinted_data()
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("row");
-        QTest::newRow("Down") << int(Qt::Key_Down) << "pressed 0x1015" << 2;
-        QTest::newRow("Up") << int(Qt::Key_Up) << "pressed 0x1013" << 0;
-        QTest::newRow("PageDown") << int(Qt::Key_PageDown) << "pressed 0x1017" << 3;
-        QTest::newRow("PageUp") << int(Qt::Key_PageUp) << "pressed 0x1016" << 0;
-        QTest::newRow("digit") << int(Qt::Key_3) << "pressed 0x33" << 3;
-        QTest::newRow("F4 exit key") << int(Qt::Key_F4) << "pressed 0x1033" << 1;
+        QTest::addColumn<QString>("entered");
+        QTest::newRow("Down") << int(Qt::Key_Down) << "pressed 0x1015" << "2b";
+        QTest::newRow("Up") << int(Qt::Key_Up) << "pressed 0x1013" << "..";
+        QTest::newRow("PageDown") << int(Qt::Key_PageDown) << "pressed 0x1017" << "3c";
+        QTest::newRow("digit") << int(Qt::Key_3) << "pressed 0x33" << "3c";
+        QTest::newRow("Right") << int(Qt::Key_Right) << "pressed 0x1014" << "1a";
+        QTest::newRow("F2, nothing playing") << int(Qt::Key_F2) << "pressed 0x1031" << "1a";
     }
 
     void everyKeyIsPrinted()
     {
         QFETCH(int, key);
         QFETCH(QString, line);
-        QFETCH(int, row);
-        const QString d = media.filePath("keys");
-        for (const char *name : {"1a", "2b", "3c"})
-            QVERIFY(QDir(d).mkpath(name));
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + d.toUtf8() + "\n" + Language);
-        ZListBox *list = WindowInspector::list(*w);
-        list->setCurrentItem(1);
+        QFETCH(QString, entered);
+        for (const char *name : {"keys/1a", "keys/2b", "keys/3c"})
+            QVERIFY(QDir(media.path()).mkpath(name));
+        auto w = makeWindow(at("keys"));
+        WindowInspector::list(*w)->setCurrentItem(1);
         StdoutCapture out;
-        QTest::keyClick(list, Qt::Key(key));
-        QCOMPARE(out.lines(), QStringList{line});
-        QCOMPARE(list->currentItem(), row);
-
-        // Return enters the folder: its line comes first, once.
-        StdoutCapture enter;
-        QTest::keyClick(list, Qt::Key_Return);
-        const QStringList entered = enter.lines();
-        QCOMPARE(entered.value(0), QString("pressed 0x1004"));
-        QVERIFY(entered.value(1).startsWith("enter dir '" + d + "/"));
-        QCOMPARE(entered.filter("pressed").size(), 1);
+        QTest::keyClick(WindowInspector::list(*w), Qt::Key(key));
+        QTest::keyClick(WindowInspector::list(*w), Qt::Key_Return);
+        QCOMPARE(out.lines().mid(0, 3),
+                 (QStringList{line, "pressed 0x1004", "enter dir '" + media.filePath("keys/" + entered) + "'"}));
     }
 
-    void quitWritesCanonicalDirectoryShown()
+    // First entry, second entry, neither; the choice is stored and back after a restart.
+    void cpuSpeed()
     {
-        QVERIFY(QDir(media.path()).mkpath("sub"));
-        const QByteArray roundabout = media.path().toUtf8() + "/sub/..//sub";
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + roundabout + "\n" + Language);
-        // The F4 key is the exit soft key.
-        QTest::keyClick(w.get(), Qt::Key_F4);
-        QCOMPARE(ZConfig(settingsPath(), false).readEntry("FILESELECT", "LASTDIR"),
-                 media.path() + "/sub");
-    }
-
-    void softKeyZeroOnlyOpensTheMenu()
-    {
-        auto w = makeWindow(Language);
-        const QByteArray before = readFile(settingsPath());
-        ZOptionsMenu *menu = WindowInspector::menu(*w);
-        QTest::keyClick(w.get(), Qt::Key_F3);
-        QTRY_VERIFY(menu->isVisible());
-        QTest::keyClick(menu, Qt::Key_Escape);
-        QTRY_VERIFY(!menu->isVisible());
-        QCOMPARE(readFile(settingsPath()), before);
-        QVERIFY(!WindowInspector::playing(*w));
-    }
-
-    void keysReachTheWindowInHandsetCodes()
-    {
-        auto w = makeWindow(Language);
-        StdoutCapture out;
-        QTest::keyClick(w.get(), Qt::Key_Right);
-        QTest::keyClick(w.get(), Qt::Key_F2);
-        QTest::keyClick(w.get(), Qt::Key_3);
-        QCOMPARE(out.lines(), (QStringList{"pressed 0x1014", "pressed 0x1031", "pressed 0x33"}));
-        QVERIFY(!WindowInspector::playing(*w));
-    }
-
-    void cpuSpeedDialog()
-    {
-        auto w = makeWindow("[FILESELECT]\nLASTDIR=" + media.path().toUtf8() + "\n" + Language);
-        QVERIFY(!readFile(settingsPath()).contains("HiSpeedMode"));
-
-        QStringList shown;
-        QString title;
-        chooseInCpuDialog(*w, [&](ZSingleSelectDlg *d) {
-            shown = d->itemsList();
-            title = d->title();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // first entry
-        });
-        QCOMPARE(title, QString("CPU speed"));
-        QCOMPARE(shown, (QStringList{"Fast", "Normal"}));
-        QVERIFY(WindowInspector::hiSpeed(*w));
-        QCOMPARE(ZConfig(settingsPath(), false).readBoolEntry("HiSpeedMode", "Enabled", false), true);
-
-        // The entries stay in the same order whatever the setting is.
-        chooseInCpuDialog(*w, [&](ZSingleSelectDlg *d) {
-            shown = d->itemsList();
-            QWidget *list = QApplication::focusWidget();
-            QTest::keyClick(list, Qt::Key_Down);
-            QTest::keyClick(list, Qt::Key_Return); // second entry
-        });
-        QCOMPARE(shown, (QStringList{"Fast", "Normal"}));
+        auto w = makeWindow(at() + Language);
+        const auto choose = [&](int downs) {
+            return viaMenu(*w, 0, [downs](QDialog *) {
+                for (int key : QList<int>{Qt::Key_Down, Qt::Key_Return}.mid(downs ? 0 : 1))
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            });
+        };
+        QCOMPARE(choose(0), (QStringList{"CPU speed", "Fast", "Normal"}));
+        QVERIFY(WindowInspector::hiSpeed(*w) && readFile(ini()).endsWith("[HiSpeedMode]\nEnabled=true\n"));
+        QCOMPARE(choose(1), (QStringList{"CPU speed", "Fast", "Normal"}));
+        QVERIFY(!WindowInspector::hiSpeed(*w) && readFile(ini()).endsWith("[HiSpeedMode]\nEnabled=false\n"));
+        const QByteArray before = readFile(ini());
+        viaMenu(*w, 0, [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
         QVERIFY(!WindowInspector::hiSpeed(*w));
-        QCOMPARE(ZConfig(settingsPath(), false).readBoolEntry("HiSpeedMode", "Enabled", true), false);
-
-        // Closed without a choice: nothing changes.
-        const QByteArray before = readFile(settingsPath());
-        chooseInCpuDialog(*w, [](ZSingleSelectDlg *d) { QTest::keyClick(d, Qt::Key_Escape); });
-        QVERIFY(!WindowInspector::hiSpeed(*w));
-        QCOMPARE(readFile(settingsPath()), before);
-
-        // After a restart the stored choice is back.
-        chooseInCpuDialog(*w, [](ZSingleSelectDlg *d) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        });
+        QCOMPARE(readFile(ini()), before);
+        choose(0);
         w.reset();
         ZFileSelectDialog again;
         QVERIFY(WindowInspector::hiSpeed(again));
