@@ -1,9 +1,7 @@
-# Sourced after harness.sh by tests that run Morvane in a small QEMU VM with a
-# real framebuffer. No disk image: the VM boots this machine's Debian kernel
-# with a busybox initramfs built here (vm-init.sh), this machine's root
-# read-only over virtio-9p under a tmpfs overlay; a writable 9p share carries
-# results out. QMP (over two FIFOs) sends keys and takes screendumps: `key`
-# and `shot` here replace the X ones.
+# Sourced after harness.sh: a small QEMU VM with a framebuffer, no disk image.
+# It boots this machine's kernel with a busybox initramfs (vm-init.sh) and its
+# root read-only over 9p under a tmpfs overlay; a writable 9p share carries
+# results out. `key` and `shot` here go through QMP (over two FIFOs).
 vm_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 qmp_id=0
 
@@ -11,8 +9,7 @@ qmp_id=0
 # initramfs in DIR/initramfs.cpio (static busybox, 9p and overlay modules).
 vm_initramfs() {
     local tree=$1/initramfs m path
-    vm_kernel=$(ls /lib/modules | sort -V | while read -r v; do [ -r "/boot/vmlinuz-$v" ] && echo "$v"; done | tail -n 1)
-    [ -n "$vm_kernel" ] || return 1
+    vm_kernel=$(ls /lib/modules | sort -V | while read -r v; do [ -r "/boot/vmlinuz-$v" ] && echo "$v"; done | tail -n 1) && [ "$vm_kernel" ] || return 1
     mkdir -p "$tree/bin" "$tree/modules" && cp /bin/busybox "$tree/bin/" && install -m 755 "$vm_lib/vm-init.sh" "$tree/init"
     readelf -l /bin/busybox | grep -q "program interpreter" && { echo "install busybox-static" >&2; return 1; }
     for m in virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci netfs fscache 9pnet 9pnet_virtio 9p overlay; do
@@ -24,9 +21,8 @@ vm_initramfs() {
     (cd "$tree" && find . | /bin/busybox cpio -o -H newc 2>/dev/null) >"$1/initramfs.cpio"
 }
 
-# vm_start DIR SHARE SCRIPT: boots in the background; SHARE is /results in the
-# VM and SCRIPT (a path on this machine) runs as its init. KVM only with
-# MORVANE_VM_KVM=1: Debian's kernel does not boot under every nested KVM.
+# vm_start DIR SHARE SCRIPT: boots; SHARE is /results, SCRIPT runs as init. KVM only
+# with MORVANE_VM_KVM=1: Debian's kernel does not boot under every nested KVM.
 vm_start() {
     local accel=(-accel tcg)
     [ "${MORVANE_VM_KVM:-0}" = 1 ] && [ -w /dev/kvm ] && accel=(-accel kvm -cpu host)
@@ -56,13 +52,6 @@ qmp() {
     printf '{"execute": %s%s, "id": %d}\n' "$1" "${2:+, \"arguments\": $2}" "$id" >&"$qmp_fd" || return 1
     wait_ms 10000 grep -qF "\"id\": $id}" "$qmp_log" && ! grep -F "\"id\": $id}" "$qmp_log" | grep -qF '"error"'
 }
-# key NAME...: QEMU key names (down, ret, f1, ctrl-c for a chord), 80 ms apart.
-key() {
-    local k q
-    for k; do
-        q=$(sed 's/\([a-z0-9][a-z0-9]*\)/{"type": "qcode", "data": "\1"}/g; s/-/, /g' <<<"$k")
-        qmp '"send-key"' "{\"keys\": [$q], \"hold-time\": 50}" || return 1
-        sleep 0.08
-    done
-}
+# key NAME...: QEMU key names (down, ret, f1), 80 ms apart.
+key() { for k; do qmp '"send-key"' "{\"keys\": [{\"type\": \"qcode\", \"data\": \"$k\"}], \"hold-time\": 50}" && sleep 0.08 || return; done; }
 shot() { rm -f "$work/s.ppm"; vm_running && qmp '"screendump"' "{\"filename\": \"$work/s.ppm\"}" && convert "$work/s.ppm" "$1"; }

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# A program directory that cannot be written: after walking into a folder and
-# Exit, the settings file is byte for byte what it was, nothing appeared
-# beside it, and the status is 0. Root writes anywhere, so as root Morvane
-# runs as "nobody".
+# A program directory that cannot be written: after walking into a folder and Exit the
+# settings file is byte for byte what it was, nothing appeared beside it, the status is 0.
+# Root writes anywhere, so as root Morvane runs as "nobody".
 set -uo pipefail
 . "$(dirname "$0")/../lib/harness.sh"
 build=$(cd "$1" && pwd)

@@ -5,29 +5,24 @@
 #include <X11/Xutil.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 int main(int argc, char **argv)
 {
-    std::unique_ptr<Display, int (*)(Display *)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    if (argc != 2 || !display)
-        return 2;
-    const Window window = strcmp(argv[1], "root") ? strtoul(argv[1], nullptr, 0) : DefaultRootWindow(display.get());
+    std::unique_ptr<Display, int (*)(Display *)> d(XOpenDisplay(nullptr), XCloseDisplay);
     XWindowAttributes a;
-    if (!XGetWindowAttributes(display.get(), window, &a))
+    Window w = argc == 2 ? strtoul(argv[1], nullptr, 0) : 0; // "root" reads as 0
+    if (argc != 2 || !d || !XGetWindowAttributes(d.get(), w = w ? w : DefaultRootWindow(d.get()), &a))
         return 1;
-    std::unique_ptr<XImage, int (*)(XImage *)> image(
-        XGetImage(display.get(), window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap),
-        [](XImage *i) { return XDestroyImage(i); });
+    std::unique_ptr<XImage, int (*)(XImage *)> image(XGetImage(d.get(), w, 0, 0, unsigned(a.width), unsigned(a.height),
+        AllPlanes, ZPixmap), [](XImage *i) { return XDestroyImage(i); });
     if (!image)
         return 1;
     printf("P6\n%d %d\n255\n", a.width, a.height);
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x) {
             const unsigned long p = XGetPixel(image.get(), x, y);
-            const char rgb[3] = {char(p >> 16), char(p >> 8), char(p)};
-            fwrite(rgb, 1, 3, stdout);
+            putchar(int(p >> 16 & 0xff)), putchar(int(p >> 8 & 0xff)), putchar(int(p & 0xff));
         }
     return fflush(stdout) == 0 ? 0 : 1;
 }
