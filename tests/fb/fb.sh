@@ -8,8 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/harness.sh" && . "$here/../lib/vm.sh"
 build=$(cd "$1" && pwd)
 harness fb "${2:-$build/fb-test}"
-share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log
-mkdir -p "$share/media" "$share/app" && chmod -R 755 "$share"
+share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log media=/results/media
+mkdir -p "$share/media" "$share/app"
 
 step "making the clip, the program directory and the initramfs"
 clip "$share/media/clip.avi" 320x180 60 && ln -s "$build/morvane" "$share/app/morvane" && cp "$build/mplayer" "$share/app/"

@@ -14,8 +14,8 @@ harness() {
     rm -f "$shots/failed.png" && trap harness_end EXIT
 }
 harness_end() {
-    [ "$BASHPID" = $$ ] || return # not in subshells
-    local i kids=" $(pgrep -P $$ | tr '\n' ' ') "
+    local i self kids=" $(pgrep -P $$ | tr '\n' ' ') "
+    read -r self _ </proc/self/stat && [ "$self" = $$ ] || return # not in a subshell ending on an error
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do [[ $kids == *" ${started[i]} "* ]] && kill "${started[i]}"; done
     for i in $(players); do kill "$i"; done # left by a killed Morvane
     wait 2>/dev/null

@@ -32,7 +32,7 @@ grep -q '^[EW]: ' "$work/lintian.out" && fail "lintian reports errors or warning
 
 # run HOME [VAR=VALUE]: the installed command started in $media, ended with F4;
 # the user's directory links to the installation and holds a file of its own.
-run() {
+run() { set -- "$1" "${2:-}"
     start_morvane "$media" env -u XDG_DATA_HOME HOME="$1" XDG_RUNTIME_DIR= ${2:+"$2"} "$root/usr/bin/morvane"
     [ -z "$2" ] && { key Down Return && wait_ms 5000 printed "enter dir '$media/inside'" || fail "could not walk into 'inside'"; }
     quit F4
