@@ -55,6 +55,10 @@ case "$cmd" in
     test)
         install_missing
         build_all
+        # Non-blank lines of the tests (no fuzz corpora, no media) against the program's.
+        lines() { (cd "$here" && find "$@" -type f ! -path '*/fuzz/corpus/*' -exec grep -Ihcv '^\s*$' {} + | awk '{ s += $1 } END { print s + 0 }') || :; }
+        t=$(lines tests) p=$(lines app browser playback settings platform packaging setup.sh)
+        awk -v t="$t" -v p="$p" 'BEGIN { printf "size: %d test lines, %d program lines, ratio %.2f\n", t, p, t / p }'
         cd "$build"
         ctest --output-on-failure --timeout 300
         ;;

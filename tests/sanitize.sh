@@ -30,10 +30,6 @@ export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:exitcode=86:check_initializa
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87:log_path=$reports/ubsan"
 export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
 
-# Bounds on how long the program may take are stretched: leak checking at exit
-# alone takes seconds on a loaded machine.
-export MORVANE_TIME_SCALE=4
-
 cd "$build" || exit 1
 status=0
 ctest --output-on-failure --timeout 600 -LE 'e2e|fb|package|wm|wayland|bench' \
