@@ -16,6 +16,6 @@ mount -t overlay -o lowerdir=/host,upperdir=/overlay/upper,workdir=/overlay/work
 mkdir -p /newroot/results && mount $nine results /newroot/results || halt "could not mount /results"
 run=$(sed -n 's/.*vm\.run=\([^ ]*\).*/\1/p' /proc/cmdline)
 for d in proc sys dev; do mount --move /$d /newroot/$d; done
-mount -t tmpfs -o mode=1777 tmp /newroot/tmp && mount -t tmpfs -o mode=755 run /newroot/run
+mount -t tmpfs -o mode=755 run /newroot/run
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 exec switch_root /newroot /bin/sh "$run"
