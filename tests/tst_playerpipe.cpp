@@ -52,7 +52,7 @@ private slots:
         QTest::newRow("signals during the wait") << "cat >/dev/null; sleep 0.4; exit 4" << 3000 << 4 << 0;
         QTest::newRow("ignores EOF, quit and TERM, and so does its player") << "trap '' TERM; "
             "sh -c 'trap \"\" TERM; exec sleep 60' & while :; do read line; sleep 0.05; done" << 300 << -1 << SIGKILL;
-        QTest::newRow("shell ends, its player would not") << "sleep 60 & cat >/dev/null" << 300 << 0 << 0;
+        QTest::newRow("shell ends, its player would not") << "sleep 60 & cat >/dev/null" << 1000 << 0 << 0;
     }
 
     // The child and everything in its group are gone within the bound; the
