@@ -2,13 +2,7 @@
 // fake players, and Debian's MPlayer through the adapter on real clips.
 
 #include "playback/mediainfo.h"
-
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-
 #include <sys/stat.h>
 
 namespace {
@@ -61,24 +55,16 @@ private slots:
         QCOMPARE(described(info), expected);
     }
 
-    void commandLine_data()
+    void commandLine() // the player is one word, only quoted where the shell would read its name
     {
-        QTest::addColumn<QString>("media");
-        QTest::addColumn<QString>("player");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "/mnt/card/a b.avi" << "/opt/m//mplayer" << "/opt/m//mplayer -identify \"/mnt/card/a b.avi\"";
-        QTest::newRow("hostile name") << "a\"$`\\.avi" << "p" << "p -identify \"a\\\"\\$\\`\\\\.avi\"";
-        QTest::newRow("hostile dir") << "a.avi" << "/my app's $(x)//mplayer" << "'/my app'\\''s $(x)//mplayer' -identify \"a.avi\"";
-        QTest::newRow("safe characters") << "a" << QString::fromUtf8("/aAzZ09-_.+,:@%/\u0080Фи/mplayer")
-                                         << QString::fromUtf8("/aAzZ09-_.+,:@%/\u0080Фи/mplayer -identify \"a\"");
-    }
-
-    void commandLine()
-    {
-        QFETCH(QString, media);
-        QFETCH(QString, player);
-        QFETCH(QString, expected);
-        QCOMPARE(MediaInfo::identifyCommand(media, player), expected + " -nosound -vc dummy -vo null");
+        const struct { const char *media, *player, *expected; } rows[] = {
+            {"/mnt/card/a b.avi", "/opt/m//mplayer", "/opt/m//mplayer -identify \"/mnt/card/a b.avi\""},
+            {"a\"$`\\.avi", "p", "p -identify \"a\\\"\\$\\`\\\\.avi\""},
+            {"a.avi", "/my app's $(x)//mplayer", "'/my app'\\''s $(x)//mplayer' -identify \"a.avi\""},
+            {"a", "/aAzZ09-_.+,:@%/\u0080Фи/mplayer", "/aAzZ09-_.+,:@%/\u0080Фи/mplayer -identify \"a\""}};
+        for (auto r : rows)
+            QCOMPARE(MediaInfo::identifyCommand(QString::fromUtf8(r.media), QString::fromUtf8(r.player)),
+                     QString::fromUtf8(r.expected) + " -nosound -vc dummy -vo null");
     }
 
     void fakePlayers_data()
@@ -99,11 +85,9 @@ private slots:
         QFETCH(QByteArray, script);
         QFETCH(QString, expected);
         const QString dir = tmp.filePath("my app's $(touch pwned) dir/");
-        QDir().mkpath(dir);
-        QFile::remove(dir + "mplayer");
-        QFile::remove(dir + "args");
+        QDir().mkpath(dir), QFile::remove(dir + "mplayer"), QFile::remove(dir + "args");
         QFile f(dir + "mplayer");
-        if (!script.isEmpty() && f.open(QIODevice::WriteOnly))
+        if (!script.isEmpty() && f.open(QIODevice::WriteOnly)) // notes its arguments, one a line
             f.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >\"$(dirname \"$0\")/args\"\n" + script), f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         MediaInfo::setProbeTimeoutMs(1000);
@@ -138,7 +122,6 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, height);
         const QString path = tmp.filePath(name);
-        QFile::remove(path);
         if (width)
             QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
                 QString("testsrc=size=%1x%2:rate=5,format=rgb24").arg(width).arg(height), "-t", "0.4", "-c:v",

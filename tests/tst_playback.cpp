@@ -8,10 +8,7 @@
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
-
 #include <memory>
 #include <sys/wait.h>
 
@@ -78,17 +75,6 @@ class PlaybackTest : public QObject
         return printed;
     }
 
-    // What the player has read once it has `count` lines, and a little later.
-    QStringList settle(int count)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (lines("input.log").size() < count && t.elapsed() < 5000)
-            QTest::qWait(10);
-        QTest::qWait(50);
-        return lines("input.log");
-    }
-
     void play(ZFileSelectDialog &win, const QString &path)
     {
         QFile::remove(dirFile("input.log"));
@@ -138,7 +124,9 @@ private slots:
         QVERIFY(WindowInspector::playing(*w) && w->isFullScreenMode() && !WindowInspector::list(*w)->isVisible());
         StdoutCapture out;
         QStringList printed = drive(script);
-        QCOMPARE(settle(sent.size()), sent);
+        QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), sent, 5000);
+        QTest::qWait(50); // nothing more comes
+        QCOMPARE(lines("input.log"), sent);
         QCOMPARE(WindowInspector::paused(*w), paused);
         printed += drive("S");
         QCOMPARE(out.lines(), printed);
@@ -192,26 +180,14 @@ private slots:
         QVERIFY(!QFile::exists(tmp.filePath("pwned")) && !QFile::exists("pwned"));
     }
 
-    void commandLineText_data()
+    void commandLineText() // % stands for the player's fixed text
     {
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("scale");
-        QTest::addColumn<QString>("expected"); // % stands for the player's fixed text
-        QTest::newRow("plain") << "/mnt/card/mplayer/" << "/mnt/card/a.avi" << false << "/mnt/card/mplayer/% '/mnt/card/a.avi'";
-        QTest::newRow("scaled") << "/opt/m/" << "/x/big.mkv" << true << "/opt/m/%-vf scale=320:240  '/x/big.mkv'";
-        QTest::newRow("no dir, quote in name") << "" << "it's.avi" << false << "% 'it'\\''s.avi'";
-        QTest::newRow("quote and blank in dir") << "/my app's/" << "/a.avi" << false << "'/my app'\\''s/'% '/a.avi'";
-    }
-
-    void commandLineText()
-    {
-        QFETCH(QString, dir);
-        QFETCH(QString, path);
-        QFETCH(bool, scale);
-        QFETCH(QString, expected);
-        const QString fixed = "mplayer " + FixedArgs.join(' ') + " ";
-        QCOMPARE(playCommandLine(dir, path, scale), expected.replace('%', fixed));
+        const struct { const char *dir, *path; bool scale; QString expected; } rows[] = {
+            {"/mnt/card/mplayer/", "/mnt/card/a.avi", false, "/mnt/card/mplayer/% '/mnt/card/a.avi'"},
+            {"/opt/m/", "/x/big.mkv", true, "/opt/m/%-vf scale=320:240  '/x/big.mkv'"},
+            {"", "it's.avi", false, "% 'it'\\''s.avi'"}, {"/my app's/", "/a.avi", false, "'/my app'\\''s/'% '/a.avi'"}};
+        for (auto r : rows)
+            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', "mplayer " + FixedArgs.join(' ') + " "));
     }
 
     void chattyPlayerDoesNotStall()
