@@ -15,13 +15,15 @@
 namespace {
 
 // Notes its arguments in args.log, then each line it reads in input.log.
-// FAKE_PLAYER=flood prints 4 MB before reading; FAKE_PLAYER=die ends at once.
+// FAKE_PLAYER: "flood" prints 4 MB before reading, "die" ends at once, "deaf"
+// reads nothing.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
 case " $* " in *" -identify "*) cat "$here/identify.txt" 2>/dev/null; exit 0;; esac
 printf '%s\n' "$@" >"$here/args.log"
 : >"$here/input.log"
 [ "$FAKE_PLAYER" = die ] && exit 0
+[ "$FAKE_PLAYER" = deaf ] && exec sleep 600
 [ "$FAKE_PLAYER" = flood ] && head -c 4000000 /dev/zero
 while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line" = quit ] && exit 0; done
 )";
@@ -196,6 +198,22 @@ private slots:
         play(*w, clip);
         drive("R"); // read once all of the player's output is gone
         QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), QStringList{"seek +30"}, 10000);
+    }
+
+    // Commands a stuck player could not take do not reach the next one.
+    void nothingQueuedForTheNextPlayer()
+    {
+        qputenv("FAKE_PLAYER", "deaf");
+        play(*w, clip);
+        for (int i = 0; i < 400; ++i) // far more than the socket holds
+            w->sendCommand(QByteArray(999, 'x').append('\n').constData());
+        drive("S");
+        qunsetenv("FAKE_PLAYER");
+        play(*w, clip);
+        drive("R");
+        QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), QStringList{"seek +30"}, 5000);
+        QTest::qWait(50);
+        QCOMPARE(lines("input.log"), QStringList{"seek +30"});
     }
 
     void playerThatEndsBringsTheListBack()
