@@ -1,6 +1,5 @@
-// Playback control against a player that records what it is told, the CPU
-// operating point and display timer around it, and one run of the real
-// MPlayer.
+// Playback against a player that records its arguments and input, with the
+// CPU operating point and the display timer around it.
 
 #include "platform/lm.h"
 #include "platform/zlistbox.h"
@@ -9,55 +8,45 @@
 #include "settings/systemsettings.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-
 #include <memory>
+#include <sys/wait.h>
 
 namespace {
 
-// The player in the test's program directory. An identify run prints
-// identify.txt; a play run notes its arguments in args.log, one per line, and
-// every line it reads in input.log. FAKE_PLAYER chooses other behaviour:
-// "flood" prints 4 MB before it reads anything, "real"
-// hands over to Debian's MPlayer through the adapter, without picture or
-// sound, its messages in real.log.
+// Notes its arguments in args.log, then each line it reads in input.log.
+// FAKE_PLAYER: "flood" prints 4 MB before reading, "die" ends at once, "deaf"
+// reads nothing.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
-case " $* " in *" -identify "*) [ -f "$here/identify.txt" ] && cat "$here/identify.txt"; exit 0;; esac
-if [ "$FAKE_PLAYER" = real ]; then
-    exec "$MORVANE_ADAPTER" -vo null -ao null "$@" >"$here/real.log" 2>&1
-fi
-: >"$here/args.log"
-for a; do printf '%s\n' "$a" >>"$here/args.log"; done
-printf 'started\n' >"$here/input.log"
+case " $* " in *" -identify "*) cat "$here/identify.txt" 2>/dev/null; exit 0;; esac
+printf '%s\n' "$@" >"$here/args.log"
+: >"$here/input.log"
+[ "$FAKE_PLAYER" = die ] && exit 0
+[ "$FAKE_PLAYER" = deaf ] && exec sleep 600
 [ "$FAKE_PLAYER" = flood ] && head -c 4000000 /dev/zero
-while IFS= read -r line; do
-    printf '%s\n' "$line" >>"$here/input.log"
-    [ "$line" = quit ] && exit 0
-done
+while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line" = quit ] && exit 0; done
 )";
 
-QStringList inputLines()
+const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosync", "0", "-mc", "0", "-slave",
+                               "-quiet", "-idle", "-framedrop", "-font", "/usr/language/fonts/AMCSL.TTF"};
+
+QStringList lines(const char *name)
 {
-    QStringList lines = QString::fromUtf8(readFile(dirFile("input.log"))).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    if (!lines.isEmpty() && lines.first() == "started")
-        lines.removeFirst();
-    return lines;
+    return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts);
 }
 
-QStringList playerArgs()
+bool noChildren()
 {
-    QStringList args = QString::fromUtf8(readFile(dirFile("args.log"))).split('\n');
-    if (!args.isEmpty() && args.last().isEmpty())
-        args.removeLast();
-    return args;
+    errno = 0;
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
+
+// Keys by token, with the line the window prints for each.
+const struct { char token; int key; const char *printed; } Keys[] = {
+    {'R', Qt::Key_Right, "0x1014"}, {'L', Qt::Key_Left, "0x1012"}, {'3', Qt::Key_3, "0x33"}, {'1', Qt::Key_1, "0x31"},
+    {'U', Qt::Key_PageUp, "0x1016"}, {'D', Qt::Key_PageDown, "0x1017"}, {'O', Qt::Key_F1, "0x1030"},
+    {'E', Qt::Key_Return, "0x1004"}, {'S', Qt::Key_F2, "0x1031"}, {'2', Qt::Key_2, "0x32"}, {'^', Qt::Key_Up, "0x1013"}};
 
 } // namespace
 
@@ -70,33 +59,28 @@ class PlaybackTest : public QObject
     QList<QByteArray> commands;
     QString clip;
 
-    void key(int qtKey)
+    // Presses keys by token; A and I activate and deactivate the window.
+    // Returns the lines the window should print.
+    QStringList drive(const char *script)
     {
-        QTest::keyClick(w.get(), Qt::Key(qtKey));
+        QStringList printed;
+        for (const char *c = script; *c; ++c) {
+            if (*c == 'A' || *c == 'I') {
+                QEvent e(*c == 'A' ? QEvent::WindowActivate : QEvent::WindowDeactivate);
+                QApplication::sendEvent(w.get(), &e);
+                printed << (*c == 'I' ? QStringList{"WindowDeactivate"} : QStringList());
+            }
+            for (const auto &k : Keys)
+                if (k.token == *c)
+                    QTest::keyClick(w.get(), Qt::Key(k.key)), printed << QString("pressed ") + k.printed;
+        }
+        return printed;
     }
 
-    void send(QEvent::Type type)
-    {
-        QEvent e(type);
-        QApplication::sendEvent(w.get(), &e);
-    }
-
-    // Waits until the player has read `count` lines, then a little longer to
-    // catch any line that should not have come.
-    QStringList settle(int count)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (inputLines().size() < count && t.elapsed() < 5000)
-            QTest::qWait(10);
-        QTest::qWait(50);
-        return inputLines();
-    }
-
-    void play(const QString &path)
+    void play(ZFileSelectDialog &win, const QString &path)
     {
         QFile::remove(dirFile("input.log"));
-        w->playFile(path);
+        win.playFile(path);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dirFile("input.log")), 5000);
     }
 
@@ -105,301 +89,186 @@ private slots:
     {
         writeFile(dirFile("mplayer"), FakePlayer);
         QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         writeFile(dirFile("mplayer.ini"), "[FILESELECT]\nLASTDIR=" + tmp.path().toUtf8() + "\n");
-        DeviceControl::setShellRunner([this](const QByteArray &c) {
-            commands << c;
-            return 0;
-        });
+        DeviceControl::setShellRunner([this](const QByteArray &c) { return commands << c, 0; });
         DeviceControl::setCpuOperatingPointPath(tmp.filePath("op"));
-        clip = tmp.filePath("film.avi");
-        writeFile(clip, "not really a film");
+        writeFile(clip = tmp.filePath("film.avi"), "not really a film");
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
     }
 
-    void cleanupTestCase()
+    void cleanupTestCase() { w.reset(), DeviceControl::setShellRunner({}); }
+    void init() { qunsetenv("FAKE_PLAYER"), QFile::remove(dirFile("identify.txt")), commands.clear(); }
+    void cleanup() { WindowInspector::playing(*w) ? drive("S") : QStringList(); }
+
+    void keysAndStates_data()
     {
-        w.reset();
-        DeviceControl::setShellRunner({});
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<bool>("paused");
+        QTest::newRow("every key") << QByteArray("RL31UDOE") << QStringList{"seek +30", "seek -30", "seek +300",
+            "seek -300", "volume 1", "volume 0", "osd", "pause"} << true;
+        QTest::newRow("pause twice") << QByteArray("EE") << QStringList{"pause", "pause"} << false;
+        QTest::newRow("pause, seek, pause") << QByteArray("ERE") << QStringList{"pause", "seek +30", "pause"} << true;
+        QTest::newRow("paused: deactivate, activate") << QByteArray("EIA") << QStringList{"pause", "pause"} << false;
+        QTest::newRow("playing: activate, deactivate x2") << QByteArray("AII") << QStringList{"pause"} << true;
+        QTest::newRow("keys outside the table") << QByteArray("E2^") << QStringList{"pause"} << true;
     }
 
-    void init()
+    // Every row ends with F2, paused or not: "quit" alone, and the list back.
+    void keysAndStates()
     {
-        qunsetenv("FAKE_PLAYER");
-        QFile::remove(dirFile("identify.txt"));
-        WindowInspector::setHiSpeed(*w, false);
-        commands.clear();
-    }
-
-    void cleanup()
-    {
-        if (WindowInspector::playing(*w))
-            key(Qt::Key_F2);
-    }
-
-    void everyKeyOfTheTable()
-    {
-        play(clip);
-        QVERIFY(WindowInspector::playing(*w));
-        QVERIFY(!WindowInspector::list(*w)->isVisible());
-        QVERIFY(w->isFullScreenMode());
+        QFETCH(QByteArray, script);
+        QFETCH(QStringList, sent);
+        QFETCH(bool, paused);
+        play(*w, clip);
+        QVERIFY(WindowInspector::playing(*w) && w->isFullScreenMode() && !WindowInspector::list(*w)->isVisible());
         StdoutCapture out;
-        for (int k : {Qt::Key_Right, Qt::Key_Left, Qt::Key_3, Qt::Key_1, Qt::Key_PageUp,
-                      Qt::Key_PageDown, Qt::Key_F1, Qt::Key_Return})
-            key(k);
-        QCOMPARE(settle(8), (QStringList{"seek +30", "seek -30", "seek +300", "seek -300",
-                                         "volume 1", "volume 0", "osd", "pause"}));
-        QVERIFY(WindowInspector::paused(*w));
-        key(Qt::Key_F2);
-        QCOMPARE(inputLines().last(), QString("quit"));
-        const QStringList printed = out.lines();
-        QCOMPARE(printed, (QStringList{"pressed 0x1014", "pressed 0x1012", "pressed 0x33",
-                                           "pressed 0x31", "pressed 0x1016", "pressed 0x1017",
-                                           "pressed 0x1030", "pressed 0x1004", "pressed 0x1031"}));
-        QVERIFY(!WindowInspector::playing(*w));
-        QVERIFY(!WindowInspector::paused(*w));
-        QVERIFY(WindowInspector::list(*w)->isVisible());
-        QVERIFY(!w->isFullScreenMode());
-        QVERIFY(!WindowInspector::pipe(*w));
+        QStringList printed = drive(script);
+        QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), sent, 5000);
+        QTest::qWait(50); // nothing more comes
+        QCOMPARE(lines("input.log"), sent);
+        QCOMPARE(WindowInspector::paused(*w), paused);
+        printed += drive("S");
+        QCOMPARE(out.lines(), printed);
+        QCOMPARE(lines("input.log"), sent << "quit");
+        QVERIFY(!WindowInspector::playing(*w) && !WindowInspector::paused(*w) && !w->isFullScreenMode());
+        QVERIFY(WindowInspector::list(*w)->isVisible() && !WindowInspector::pipe(*w) && noChildren());
     }
 
-    void pauseStates()
+    void idleWindowSendsNothing()
     {
-        play(clip);
-        key(Qt::Key_Return);
-        key(Qt::Key_Return);
-        QCOMPARE(settle(2), (QStringList{"pause", "pause"}));
-        QVERIFY(!WindowInspector::paused(*w));
-
-        key(Qt::Key_Return);
-        key(Qt::Key_Right);
-        QCOMPARE(settle(4).mid(2), (QStringList{"pause", "seek +30"}));
-        QVERIFY(!WindowInspector::paused(*w));
-        key(Qt::Key_Return);
-        QVERIFY(WindowInspector::paused(*w));
-
-        // Paused, then deactivated: nothing more is sent; activation resumes.
-        StdoutCapture out;
-        send(QEvent::WindowDeactivate);
-        QVERIFY(WindowInspector::paused(*w));
-        send(QEvent::WindowActivate);
-        QVERIFY(!WindowInspector::paused(*w));
-        QCOMPARE(out.lines(), QStringList{"WindowDeactivate"});
-        QCOMPARE(settle(6).mid(4), (QStringList{"pause", "pause"}));
-
-        // Playing: activation sends nothing, deactivation pauses.
-        send(QEvent::WindowActivate);
-        send(QEvent::WindowDeactivate);
-        QVERIFY(WindowInspector::paused(*w));
-        send(QEvent::WindowDeactivate);
-        QCOMPARE(settle(7).mid(6), QStringList{"pause"});
-
-        // Keys outside the table change nothing.
-        key(Qt::Key_2);
-        key(Qt::Key_Up);
-        QVERIFY(WindowInspector::paused(*w));
-
-        // Stop while paused: "quit" with no "pause" before it.
-        key(Qt::Key_F2);
-        QCOMPARE(inputLines().mid(7), QStringList{"quit"});
-        QVERIFY(!WindowInspector::playing(*w));
-    }
-
-    void idleWindowIgnoresKeysAndActivation()
-    {
-        QVERIFY(!WindowInspector::playing(*w));
         const int timerCalls = LM_displayTimerState().calls;
         StdoutCapture out;
-        key(Qt::Key_Right);
-        key(Qt::Key_F2);
-        send(QEvent::WindowDeactivate);
-        send(QEvent::WindowActivate);
+        drive("RSIA");
         QCOMPARE(out.lines(), (QStringList{"pressed 0x1014", "pressed 0x1031", "WindowDeactivate"}));
-        QVERIFY(!WindowInspector::paused(*w));
-        QCOMPARE(LM_displayTimerState().calls, timerCalls);
+        QVERIFY(!WindowInspector::paused(*w) && LM_displayTimerState().calls == timerCalls);
     }
 
-    void frameSizes()
-    {
-        QCOMPARE(frameBufferSize(1024, 944), 1449984);
-        QCOMPARE(frameBufferSize(1024, 945), 1462272);
-        QCOMPARE(frameBufferSize(1280, 720), 1382400);
-        QCOMPARE(frameBufferSize(1280, 768), 1474560);
-        QCOMPARE(frameBufferSize(0, 0), 0);
-        QCOMPARE(frameBufferSize(1, 1), 128);
-        QVERIFY(!needsScaling(1024, 944));
-        QVERIFY(needsScaling(1024, 945));
-        QVERIFY(!needsScaling(1280, 720));
-        QVERIFY(needsScaling(1280, 768));
-        QVERIFY(!needsScaling(0, 0));
-    }
-
-    void scaleFilterFollowsTheProbe_data()
+    void playerArguments_data()
     {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
+        QTest::addColumn<int>("size");
         QTest::addColumn<bool>("scaled");
-        QTest::newRow("1024x944") << 1024 << 944 << false;
-        QTest::newRow("1024x945") << 1024 << 945 << true;
-        QTest::newRow("1280x768") << 1280 << 768 << true;
-        QTest::newRow("unknown") << 0 << 0 << false;
+        QTest::addColumn<QString>("name");
+        QTest::newRow("1024x944") << 1024 << 944 << 1449984 << false << "film.avi";
+        QTest::newRow("1024x945") << 1024 << 945 << 1462272 << true << "film.avi";
+        QTest::newRow("1280x720") << 1280 << 720 << 1382400 << false << "film.avi";
+        QTest::newRow("1280x768") << 1280 << 768 << 1474560 << true << "film.avi";
+        QTest::newRow("1x1") << 1 << 1 << 128 << false << "film.avi";
+        const QStringList hostile = {"a'; touch pwned; '.avi", "$(touch pwned).avi", "`touch pwned`.avi", "-rf.avi",
+                                     "two  spaces\ttab.avi", "\"q\" \\ x.avi", QString::fromUtf8("Фильм 电影.avi")};
+        for (const QString &name : hostile) // not probed: the fake gives no size
+            QTest::newRow(qPrintable(name)) << 0 << 0 << 0 << false << name;
     }
 
-    void scaleFilterFollowsTheProbe()
+    // The probe's size decides scaling; every name reaches the player whole.
+    void playerArguments()
     {
         QFETCH(int, width);
         QFETCH(int, height);
+        QFETCH(int, size);
         QFETCH(bool, scaled);
+        QFETCH(QString, name);
+        QCOMPARE(frameBufferSize(width, height), size);
+        QCOMPARE(needsScaling(width, height), scaled);
         if (width)
-            writeFile(dirFile("identify.txt"), QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n")
-                                                   .arg(width).arg(height).toUtf8());
-        play(clip);
-        const QStringList args = playerArgs();
-        QCOMPARE(args.contains("scale=320:240"), scaled);
-        QCOMPARE(args.last(), clip);
+            writeFile(dirFile("identify.txt"), QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n").arg(width).arg(height).toUtf8());
+        writeFile(tmp.filePath(name), "x");
+        play(*w, tmp.filePath(name));
+        QCOMPARE(lines("args.log"), FixedArgs + (scaled ? QStringList{"-vf", "scale=320:240"} : QStringList()) << tmp.filePath(name));
+        QVERIFY(!QFile::exists(tmp.filePath("pwned")) && !QFile::exists("pwned"));
     }
 
-    void commandLineText()
+    void commandLineText() // % stands for the player's fixed text
     {
-        const QString fixed = "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave "
-                              "-quiet -idle -framedrop -font /usr/language/fonts/AMCSL.TTF ";
-        QCOMPARE(playCommandLine("/mnt/card/mplayer/", "/mnt/card/a.avi", false),
-                 "/mnt/card/mplayer/" + fixed + " '/mnt/card/a.avi'");
-        QCOMPARE(playCommandLine("/opt/m/", "/x/big.mkv", true),
-                 "/opt/m/" + fixed + "-vf scale=320:240  '/x/big.mkv'");
-        QCOMPARE(playCommandLine("", "a.avi", false), fixed + " 'a.avi'");
-        QCOMPARE(playCommandLine("/o/", "/x/it's.avi", false), "/o/" + fixed + " '/x/it'\\''s.avi'");
-        QCOMPARE(playCommandLine("/my apps/", "/a.avi", false), "'/my apps/'" + fixed + " '/a.avi'");
-    }
-
-    void hostileNamesReachThePlayer()
-    {
-        const QStringList names = {"it's.avi", "a'; touch pwned; '.avi", "$(touch pwned).avi",
-                                   "`touch pwned`.avi", "two  spaces\ttab.avi", "-rf.avi",
-                                   "\"q\" \\ x.avi", QString::fromUtf8("Фильм 电影.avi")};
-        for (const QString &name : names) {
-            const QString path = tmp.filePath(name);
-            writeFile(path, "x");
-            play(path);
-            QCOMPARE(playerArgs().last(), path);
-            key(Qt::Key_F2);
-        }
-        QVERIFY(!QFile::exists(tmp.filePath("pwned")));
-        QVERIFY(!QFile::exists("pwned"));
+        const struct { const char *dir, *path; bool scale; QString expected; } rows[] = {
+            {"/mnt/card/mplayer/", "/mnt/card/a.avi", false, "/mnt/card/mplayer/% '/mnt/card/a.avi'"},
+            {"/opt/m/", "/x/big.mkv", true, "/opt/m/%-vf scale=320:240  '/x/big.mkv'"},
+            {"", "it's.avi", false, "% 'it'\\''s.avi'"}, {"/my app's/", "/a.avi", false, "'/my app'\\''s/'% '/a.avi'"}};
+        for (auto r : rows)
+            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', "mplayer " + FixedArgs.join(' ') + " "));
     }
 
     void chattyPlayerDoesNotStall()
     {
         qputenv("FAKE_PLAYER", "flood");
-        play(clip);
-        key(Qt::Key_Right);
-        // The player reads its commands only once all its output is gone.
-        QTRY_COMPARE_WITH_TIMEOUT(inputLines(), QStringList{"seek +30"}, 10000);
+        play(*w, clip);
+        drive("R"); // read once all of the player's output is gone
+        QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), QStringList{"seek +30"}, 10000);
     }
 
-    void displayTimerOnStop()
+    // Commands a stuck player could not take do not reach the next one.
+    void nothingQueuedForTheNextPlayer()
     {
-        play(clip);
+        qputenv("FAKE_PLAYER", "deaf");
+        play(*w, clip);
+        for (int i = 0; i < 400; ++i) // far more than the socket holds
+            w->sendCommand(QByteArray(999, 'x').append('\n').constData());
+        drive("S");
+        qunsetenv("FAKE_PLAYER");
+        play(*w, clip);
+        drive("R");
+        QTRY_COMPARE_WITH_TIMEOUT(lines("input.log"), QStringList{"seek +30"}, 5000);
+        QTest::qWait(50);
+        QCOMPARE(lines("input.log"), QStringList{"seek +30"});
+    }
+
+    void playerThatEndsBringsTheListBack()
+    {
+        qputenv("FAKE_PLAYER", "die");
         LM_resetDisplayTimerState();
-        key(Qt::Key_F2);
-        QCOMPARE(LM_displayTimerState().calls, 1);
-        QCOMPARE(LM_displayTimerState().mode, 0);
-        QCOMPARE(LM_displayTimerState().timeout, -1);
-        QVERIFY(commands.isEmpty()); // high-speed mode off: no command at all
-
-        const QString system = tmp.filePath("system.cfg");
-        writeFile(system, "[SYS_SYSTEM_SET]\nDisplayTimeout=77\n");
-        setSystemSettingsPath(system);
-        ZFileSelectDialog other;
-        setSystemSettingsPath(tmp.filePath("none.cfg"));
-        other.playFile(clip);
-        QTest::keyClick(&other, Qt::Key_F2);
-        QCOMPARE(LM_displayTimerState().calls, 2);
-        QCOMPARE(LM_displayTimerState().timeout, 77);
+        play(*w, clip);
+        QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(*w), 2000);
+        QVERIFY(WindowInspector::list(*w)->isVisible() && !w->isFullScreenMode() && !WindowInspector::pipe(*w));
+        QVERIFY(LM_displayTimerState().calls == 1 && noChildren());
     }
 
-    void highSpeedAroundPlayback_data()
+    void stopRestoresTimerAndCpu_data()
     {
+        QTest::addColumn<bool>("hiSpeed");
         QTest::addColumn<QByteArray>("op");
+        QTest::addColumn<int>("timeout");
         QTest::addColumn<QList<QByteArray>>("restore");
-        QTest::newRow("three digits") << QByteArray("333\n")
-                                      << QList<QByteArray>{"pmtool -d 0", "echo 333 >/sys/mpm/op"};
-        QTest::newRow("four digits") << QByteArray("1234\n")
-                                     << QList<QByteArray>{"pmtool -d 0", "echo 123 >/sys/mpm/op"};
-        QTest::newRow("leading zeros") << QByteArray("052")
-                                       << QList<QByteArray>{"pmtool -d 0", "echo 52 >/sys/mpm/op"};
-        QTest::newRow("not a number") << QByteArray("fast\n") << QList<QByteArray>{"pmtool -d 0"};
-        QTest::newRow("empty") << QByteArray() << QList<QByteArray>{"pmtool -d 0"};
-        QTest::newRow("missing") << QByteArray("<none>") << QList<QByteArray>{"pmtool -d 0"};
+        const QByteArray pm = "pmtool -d 0";
+        QTest::newRow("off") << false << QByteArray("333\n") << -1 << QList<QByteArray>{};
+        QTest::newRow("off, timeout 77") << false << QByteArray("333\n") << 77 << QList<QByteArray>{};
+        QTest::newRow("three digits") << true << QByteArray("333\n") << 5 << QList<QByteArray>{pm, "echo 333 >/sys/mpm/op"};
+        QTest::newRow("four digits") << true << QByteArray("1234\n") << -1 << QList<QByteArray>{pm, "echo 123 >/sys/mpm/op"};
+        QTest::newRow("leading zeros") << true << QByteArray("052") << -1 << QList<QByteArray>{pm, "echo 52 >/sys/mpm/op"};
+        QTest::newRow("not a number") << true << QByteArray("fast\n") << -1 << QList<QByteArray>{pm};
+        QTest::newRow("empty") << true << QByteArray() << -1 << QList<QByteArray>{pm};
+        QTest::newRow("missing") << true << QByteArray("<none>") << -1 << QList<QByteArray>{pm};
     }
 
-    void highSpeedAroundPlayback()
+    // A restore before any save writes no operating point.
+    void stopRestoresTimerAndCpu()
     {
+        QFETCH(bool, hiSpeed);
         QFETCH(QByteArray, op);
+        QFETCH(int, timeout);
         QFETCH(QList<QByteArray>, restore);
         QFile::remove(tmp.filePath("op"));
         if (op != "<none>")
             writeFile(tmp.filePath("op"), op);
-        WindowInspector::setHiSpeed(*w, true);
-        play(clip);
-        QCOMPARE(commands, (QList<QByteArray>{"pmtool -d 0", "echo 532 >/sys/mpm/op"}));
+        writeFile(tmp.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=" + QByteArray::number(timeout) + "\n");
+        setSystemSettingsPath(tmp.filePath(timeout < 0 ? "none.cfg" : "system.cfg"));
+        ZFileSelectDialog other;
+        setSystemSettingsPath(tmp.filePath("none.cfg"));
+        other.applyCpuSpeed(false);
+        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"});
+        commands.clear();
+        WindowInspector::setHiSpeed(other, hiSpeed);
+        play(other, clip);
+        QCOMPARE(commands, hiSpeed ? QList<QByteArray>({"pmtool -d 0", "echo 532 >/sys/mpm/op"}) : QList<QByteArray>());
         commands.clear();
         LM_resetDisplayTimerState();
-        key(Qt::Key_F2);
+        QTest::keyClick(&other, Qt::Key_F2);
         QCOMPARE(commands, restore);
-        QCOMPARE(LM_displayTimerState().calls, 1);
-    }
-
-    void restoreWithNothingRecordedWritesNothing()
-    {
-        ZFileSelectDialog fresh;
-        fresh.applyCpuSpeed(false);
-        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"});
-    }
-
-    void realPlayer()
-    {
-        const QString real = tmp.filePath("real.avi");
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "60", "-c:v", "mpeg4",
-                                "-c:a", "mp3", "-shortest", real});
-        QVERIFY(ffmpeg.waitForFinished(120000));
-        QCOMPARE(ffmpeg.exitCode(), 0);
-        qputenv("FAKE_PLAYER", "real");
-        QFile::remove(dirFile("real.log"));
-        w->playFile(real);
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(dirFile("real.log")).contains("Starting playback"), 10000);
-        const auto pausedNow = [this] {
-            w->sendCommand("pausing_keep_force get_property pause\n");
-            QTest::qWait(300);
-            const QByteArray log = readFile(dirFile("real.log"));
-            return log.mid(log.lastIndexOf("ANS_pause=")).left(13);
-        };
-        for (int k : {Qt::Key_Right, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_F1}) {
-            key(k);
-            QTest::qWait(150);
-        }
-        QCOMPARE(pausedNow(), QByteArray("ANS_pause=no\n"));
-        key(Qt::Key_Return);
-        QCOMPARE(pausedNow(), QByteArray("ANS_pause=yes"));
-        key(Qt::Key_Return);
-        QCOMPARE(pausedNow(), QByteArray("ANS_pause=no\n"));
-        QElapsedTimer t;
-        t.start();
-        key(Qt::Key_F2);
-        QVERIFY2(t.elapsed() < 1000, QByteArray::number(t.elapsed()).constData());
-        QVERIFY(WindowInspector::list(*w)->isVisible());
-        const QByteArray log = readFile(dirFile("real.log"));
-        QVERIFY2(log.contains("Exiting... (Quit)"), log.right(400).constData());
-        QVERIFY2(!log.contains("not found") && !log.contains("Unknown command"), log.constData());
-        // No player is left.
-        QProcess pgrep;
-        pgrep.start("pgrep", {"-f", real});
-        QVERIFY(pgrep.waitForFinished());
-        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        const DisplayTimerState timer = LM_displayTimerState();
+        QVERIFY(timer.calls == 1 && timer.mode == 0 && timer.timeout == timeout);
     }
 };
 

@@ -1,52 +1,13 @@
-// The two-way pipe to a player: descriptors, statuses, signals and players
+// The two-way pipe to a player: statuses, descriptors, signals, and players
 // that will not end.
 
 #include "playback/playerpipe.h"
-
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-namespace {
-
-QByteArray slurp(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
-}
-
-bool waitForFile(const QString &path, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!QFile::exists(path) || QFile(path).size() == 0) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qSleep(10);
-    }
-    return true;
-}
-
-// A process that is gone or a zombie waiting for its parent.
-bool processEnded(pid_t pid)
-{
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const int close = int(text.lastIndexOf(')'));
-    return close < 0 || text.mid(close + 2, 1) == "Z";
-}
 
 extern "C" void noteSignal(int) {}
-
-} // namespace
 
 class PlayerPipeTest : public QObject
 {
@@ -54,190 +15,112 @@ class PlayerPipeTest : public QObject
 
     QTemporaryDir tmp;
 
-    QByteArray shell(const QString &script) { return script.toUtf8(); }
-    QString path(const char *name) { return tmp.filePath(name); }
+    FILE *start(const QString &script) { return openPlayerPipe(script.toUtf8().constData()); }
+
+    QByteArray readLine(FILE *p)
+    {
+        char line[256] = {};
+        return fgets(line, sizeof line, p) ? QByteArray(line) : QByteArray();
+    }
 
 private slots:
     void init() { setPlayerPipeGrace({3000, 2000}); }
 
-    void readsAndWritesOneStream()
+    void statuses_data()
     {
-        FILE *p = openPlayerPipe("read line; echo \"got $line\"; exit 3");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("graceMs");
+        QTest::addColumn<QString>("ended");
+        QTest::newRow("exit 3") << "read line; [ \"$line\" = hello ] && exit 3" << 3000 << "exit 3";
+        QTest::newRow("no such player") << "/no/such/player" << 3000 << "exit 127";
+        QTest::newRow("killed by a signal") << "kill -USR2 $$" << 3000 << "signal 12";
+        QTest::newRow("signals during the wait") << "cat >/dev/null; sleep 0.4; exit 4" << 3000 << "exit 4";
+        QTest::newRow("ignores EOF, quit and TERM, and so does its player") << "trap '' TERM; "
+            "sh -c 'trap \"\" TERM; exec sleep 60' & while :; do read line; sleep 0.05; done" << 300 << "signal 9";
+        QTest::newRow("shell ends, its player would not") << "sleep 60 & cat >/dev/null" << 1000 << "exit 0";
+    }
+
+    // The child and everything in its group are gone within the bound; the
+    // wait survives signals arriving meanwhile.
+    void statuses()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, graceMs);
+        QFETCH(QString, ended);
+        setPlayerPipeGrace({graceMs, graceMs});
+        FILE *p = start("echo $$; " + script);
         QVERIFY(p);
-        fputs("hello\n", p);
+        const pid_t group = readLine(p).toInt();
+        fputs("hello\nquit\n", p);
         fflush(p);
-        char reply[64] = {};
-        QVERIFY(fgets(reply, sizeof reply, p));
-        QCOMPARE(QByteArray(reply), QByteArray("got hello\n"));
-        const int status = closePlayerPipe(p);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 3);
-    }
-
-    void exitStatuses()
-    {
-        FILE *p = openPlayerPipe("/no/such/player");
-        QVERIFY(p);
-        int status = closePlayerPipe(p);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 127);
-
-        p = openPlayerPipe("kill -USR2 $$");
-        QVERIFY(p);
-        status = closePlayerPipe(p);
-        QVERIFY(WIFSIGNALED(status));
-        QCOMPARE(WTERMSIG(status), SIGUSR2);
-    }
-
-    void secondChildHoldsNothingOfTheFirst()
-    {
-        FILE *first = openPlayerPipe(shell("cat >/dev/null; exit 5").constData());
-        FILE *second = openPlayerPipe(
-            shell("ls /proc/$$/fd > '" + path("fds") + "'; cat >/dev/null").constData());
-        QVERIFY(first && second);
-        const int firstFd = fileno(first);
-        QVERIFY(waitForFile(path("fds")));
-        // Closing the first gives its child end-of-file while the second runs.
-        QElapsedTimer t;
-        t.start();
-        const int status = closePlayerPipe(first);
-        QVERIFY2(t.elapsed() < 2000, "first child did not see end-of-file");
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 5);
-        // The second child has nothing of the first stream.
-        QVERIFY(WIFEXITED(closePlayerPipe(second)));
-        QVERIFY(firstFd > 2);
-        QVERIFY2(!slurp(path("fds")).split('\n').contains(QByteArray::number(firstFd)),
-                 slurp(path("fds")).constData());
-    }
-
-    void childRunsInItsOwnGroupWithDefaultSigpipe()
-    {
-        FILE *p = openPlayerPipe(
-            shell("cut -d' ' -f5 /proc/$$/stat > '" + path("pgid") + "'; echo $$ > '" + path("pid")
-                  + "'; grep SigIgn /proc/$$/status > '" + path("ign") + "'").constData());
-        QVERIFY(p);
-        QVERIFY(WIFEXITED(closePlayerPipe(p)));
-        QCOMPARE(slurp(path("pgid")), slurp(path("pid")));
-        const QByteArray mask = slurp(path("ign")).split('\t').last();
-        bool ok = false;
-        const qulonglong ignored = mask.toULongLong(&ok, 16);
-        QVERIFY(ok);
-        QCOMPARE(ignored & (1ull << (SIGPIPE - 1)), 0ull);
-        // The program itself ignores SIGPIPE, so the next test survives.
-        struct sigaction now;
-        sigaction(SIGPIPE, nullptr, &now);
-        QVERIFY(now.sa_handler == SIG_IGN);
-    }
-
-    void writeToAPlayerThatHasEnded()
-    {
-        FILE *p = openPlayerPipe("exit 0");
-        QVERIFY(p);
-        QTest::qSleep(200);
-        fputs("seek +30\n", p);
-        const int flushed = fflush(p);
-        const int error = errno;
-        QCOMPARE(flushed, EOF);
-        QCOMPARE(error, EPIPE);
-        closePlayerPipe(p); // the stream failed to flush; the child is still reaped
-        errno = 0;
-        QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
-        QCOMPARE(errno, ECHILD);
-    }
-
-    void closeInAnyOrder()
-    {
-        FILE *a = openPlayerPipe("cat >/dev/null; exit 1");
-        FILE *b = openPlayerPipe("cat >/dev/null; exit 2");
-        FILE *c = openPlayerPipe("cat >/dev/null; exit 3");
-        QVERIFY(a && b && c);
-        QCOMPARE(WEXITSTATUS(closePlayerPipe(b)), 2);
-        QCOMPARE(WEXITSTATUS(closePlayerPipe(c)), 3);
-        errno = 0;
-        QCOMPARE(closePlayerPipe(b), -1);
-        QCOMPARE(errno, EBADF);
-        QCOMPARE(WEXITSTATUS(closePlayerPipe(a)), 1);
-    }
-
-    void noneAndForeignStreams()
-    {
-        FILE *kept = openPlayerPipe("cat >/dev/null; exit 6");
-        errno = 0;
-        QCOMPARE(closePlayerPipe(nullptr), -1);
-        QCOMPARE(errno, EBADF);
-        FILE *foreign = fopen("/dev/null", "r+");
-        QVERIFY(foreign);
-        errno = 0;
-        QCOMPARE(closePlayerPipe(foreign), -1);
-        QCOMPARE(errno, EBADF);
-        // The foreign stream is untouched and still ours to close.
-        QVERIFY(fputs("x", foreign) >= 0);
-        QCOMPARE(fclose(foreign), 0);
-        QCOMPARE(WEXITSTATUS(closePlayerPipe(kept)), 6);
-    }
-
-    void signalDuringTheWait()
-    {
-        struct sigaction action = {};
-        action.sa_handler = noteSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0; // no restart: waitpid sees EINTR
-        struct sigaction old;
-        sigaction(SIGUSR1, &action, &old);
-        FILE *p = openPlayerPipe("cat >/dev/null; sleep 0.6; exit 4");
-        QVERIFY(p);
+        struct sigaction note = {}, old;
+        note.sa_handler = noteSignal; // no SA_RESTART: waitpid sees EINTR
+        sigaction(SIGUSR1, &note, &old);
         const pid_t me = getpid();
         const pid_t poker = fork();
         if (poker == 0) {
-            for (int i = 0; i < 4; ++i) {
-                usleep(100000);
-                kill(me, SIGUSR1);
-            }
+            for (int i = 0; i < 5; ++i)
+                usleep(60000), kill(me, SIGUSR1);
             _exit(0);
         }
-        const int status = closePlayerPipe(p);
-        waitpid(poker, nullptr, 0);
-        sigaction(SIGUSR1, &old, nullptr);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 4);
-    }
-
-    void playerThatWillNotEndIsReapedWithinTheBound()
-    {
-        setPlayerPipeGrace({300, 300});
-        // Ignores end-of-file and "quit", and TERM as well; so does the
-        // player it starts, which outlives the shell.
-        const QByteArray script = shell(
-            "trap '' TERM; sh -c 'echo $$ > \"" + path("inner") + "\"; trap \"\" TERM; exec sleep 60' & "
-            "while :; do read line; sleep 0.05; done");
-        FILE *p = openPlayerPipe(script.constData());
-        QVERIFY(p);
-        QVERIFY(waitForFile(path("inner")));
-        const pid_t inner = pid_t(slurp(path("inner")).toInt());
-        fputs("quit\n", p);
-        fflush(p);
         QElapsedTimer t;
         t.start();
         const int status = closePlayerPipe(p);
-        QVERIFY2(t.elapsed() < 3000, QByteArray::number(t.elapsed()).constData());
-        QVERIFY(WIFSIGNALED(status));
-        QCOMPARE(WTERMSIG(status), SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(processEnded(inner), 2000);
+        QVERIFY2(t.elapsed() < 2 * graceMs + 1500, QByteArray::number(t.elapsed()).constData());
+        while (waitpid(poker, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        sigaction(SIGUSR1, &old, nullptr);
+        QCOMPARE(WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status)) : QString("exit %1").arg(WEXITSTATUS(status)), ended);
+        const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group); // zombies count as gone
+        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("sh", {"-c", live}), 1, 2000);
+        errno = 0;
+        QVERIFY(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
     }
 
-    void leftoverPlayerOfAShellThatEndedIsStopped()
+    // A second child holds nothing of the first stream, so the first child
+    // sees end-of-file while the second runs; streams close in any order.
+    void streamsApart()
     {
-        // The shell ends at once on end-of-file; the player it started in the
-        // background would be left running.
-        const QByteArray script = shell("sleep 60 & echo $! > '" + path("bg") + "'; cat >/dev/null");
-        FILE *p = openPlayerPipe(script.constData());
+        FILE *first = start("cat >/dev/null; exit 5");
+        FILE *second = start("readlink /proc/$$/fd/*; echo end; cat >/dev/null; exit 6");
+        FILE *third = start("cat >/dev/null; exit 7");
+        QVERIFY(first && second && third);
+        QByteArrayList seen; // what the second child's descriptors lead to
+        for (QByteArray line = readLine(second); !line.isEmpty() && line != "end\n"; line = readLine(second))
+            seen << line.trimmed();
+        struct stat st;
+        fstat(fileno(first), &st);
+        QVERIFY(!seen.contains("socket:[" + QByteArray::number(qulonglong(st.st_ino)) + "]"));
+        QCOMPARE(seen.count(seen.value(0)), 2); // its input and output, nothing more
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(WEXITSTATUS(closePlayerPipe(first)), 5);
+        QVERIFY(t.elapsed() < 2000);
+        QCOMPARE(WEXITSTATUS(closePlayerPipe(third)), 7);
+        FILE *foreign = fopen("/dev/null", "r+");
+        for (FILE *none : {first, static_cast<FILE *>(nullptr), foreign}) {
+            errno = 0;
+            QVERIFY(closePlayerPipe(none) == -1 && errno == EBADF);
+        }
+        QVERIFY(fputs("x", foreign) >= 0 && fclose(foreign) == 0); // untouched
+        QCOMPARE(WEXITSTATUS(closePlayerPipe(second)), 6);
+    }
+
+    // The child leads its own group and takes SIGPIPE's default; this
+    // program ignores it, so a write to a player that has ended fails.
+    void groupAndSigpipe()
+    {
+        FILE *p = start("echo $(cut -d' ' -f5 /proc/$$/stat) $$ $(grep SigIgn /proc/$$/status)");
         QVERIFY(p);
-        QVERIFY(waitForFile(path("bg")));
-        const pid_t background = pid_t(slurp(path("bg")).toInt());
-        const int status = closePlayerPipe(p);
-        QVERIFY(WIFEXITED(status));
-        QTRY_VERIFY_WITH_TIMEOUT(processEnded(background), 3000);
+        const QList<QByteArray> ids = readLine(p).simplified().split(' ');
+        QCOMPARE(ids.size(), 4);
+        QCOMPARE(ids[0], ids[1]);
+        QCOMPARE(ids[3].toULongLong(nullptr, 16) & (1ull << (SIGPIPE - 1)), 0ull);
+        QTest::qSleep(200);
+        fputs("seek +30\n", p);
+        const int flushed = fflush(p);
+        QVERIFY(flushed == EOF && errno == EPIPE);
+        QVERIFY(WIFEXITED(closePlayerPipe(p)));
     }
 };
 
