@@ -4,11 +4,8 @@
 //  - choosing a file to the player running, less the probe's own run.
 // Argument: the path of bench_fakeplayer.
 
-#include "app/zfileselectdialog.h"
-#include "benchsupport.h"
-#include "platform/zapplication.h"
+#include "benchwindow.h"
 #include "playback/mediainfo.h"
-#include "settings/systemsettings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -52,20 +49,10 @@ int main(int argc, char **argv)
     QFile::link(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath(), dir + "/mplayer");
     const QString log = dir + "/player.log";
     qputenv("BENCH_PLAYER_LOG", log.toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<char *> args(argv, argv + argc);
-    args[0] = appDir.argv0.data();
-    int count = 1;
-    ZApplication app(count, args.data(), 1);
-    setSystemSettingsPath(dir + "/none.cfg");
     QDir().mkpath(dir + "/media");
     writeBytes(dir + "/media/clip.avi", {});
-    writeBytes(dir + "/mplayer.ini", "[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "/media\n");
-
-    QuietStdout quiet;
-    ZFileSelectDialog window;
-    window.show();
-    QApplication::processEvents();
+    BenchWindow bench(appDir, argc, argv, dir.toUtf8() + "/media");
+    ZFileSelectDialog &window = *bench;
 
     // Choosing the file (row 1, after the parent entry) until the player runs.
     std::vector<double> startMs, probeMs;

@@ -3,11 +3,8 @@
 // the same run.
 // Arguments: the MPlayer adapter (packaging/mplayer as built) and a clip.
 
-#include "app/zfileselectdialog.h"
-#include "benchsupport.h"
-#include "platform/zapplication.h"
+#include "benchwindow.h"
 #include "platform/zlistbox.h"
-#include "settings/systemsettings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -67,18 +64,8 @@ int main(int argc, char **argv)
                  + "\" -vo null -ao null \"$@\" >/dev/null 2>&1;; esac\nexec \"" + adapter
                  + "\" -vo null -ao null \"$@\" >\"" + log.toUtf8() + "\" 2>&1\n");
     QFile::setPermissions(dir + "/mplayer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<char *> args(argv, argv + argc);
-    args[0] = appDir.argv0.data();
-    int count = 1;
-    ZApplication app(count, args.data(), 1);
-    setSystemSettingsPath(dir + "/none.cfg");
-    writeBytes(dir + "/mplayer.ini", "[FILESELECT]\nFILTER=*.avi\nLASTDIR=" + dir.toUtf8() + "\n");
-
-    QuietStdout quiet;
-    ZFileSelectDialog window;
-    window.show();
-    QApplication::processEvents();
+    BenchWindow bench(appDir, argc, argv, dir.toUtf8());
+    ZFileSelectDialog &window = *bench;
 
     std::vector<double> stopMs, quitMs;
     for (int round = 0; round < 20; ++round) {
