@@ -41,28 +41,26 @@ ctest --output-on-failure --timeout 600 -LE 'e2e|fb|package|wm|wayland|bench' \
 # ASan's quarantine off, as the quarantine keeps freed memory on purpose;
 # LeakSanitizer still checks the cycles for leaks.
 robustness="$build/tests/tst_robustness"
-if [ -x "$robustness" ]; then
-    cycles=manyPlayStopCyclesLeaveNothingBehind
-    cases=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp "$robustness" -functions 2>/dev/null | sed -n 's/()$//p' \
-        | grep -vxE "$cycles|tenMegabyteSettingsFile|hundredThousandEntries")
-    run_robustness() {
-        (cd "$build/tests" && QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp \
-            timeout 600 "$robustness" "$@") >>"$build/tst_robustness.log" 2>&1 || {
-            status=1
-            tail -n 40 "$build/tst_robustness.log"
-        }
+run_robustness() {
+    (cd "$build/tests" && QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp \
+        timeout 600 "$robustness" "$@") >>"$build/tst_robustness.log" 2>&1 || {
+        status=1
+        tail -n 40 "$build/tst_robustness.log"
     }
-    : >"$build/tst_robustness.log"
-    echo "sanitize: tst_robustness $(echo $cases)"
-    # shellcheck disable=SC2086
-    run_robustness $cases
-    if grep -qx "$cycles()" <(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp "$robustness" -functions 2>/dev/null); then
-        echo "sanitize: tst_robustness $cycles (no quarantine)"
-        ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=0:thread_local_quarantine_size_kb=0:allocator_release_to_os_interval_ms=0" \
-            run_robustness "$cycles"
-    fi
-    grep -E '^(FAIL|Totals)' "$build/tst_robustness.log"
-fi
+}
+: >"$build/tst_robustness.log"
+cycles=manyPlayStopCycles
+# One "function" or "function:row" argument per case.
+mapfile -t cases < <(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp "$robustness" -datatags 2>/dev/null \
+    | sed -E 's/^[^ ]+ ([^ ]+) (.+)$/\1:\2/; s/^[^ ]+ ([^ ]+)$/\1/' \
+    | grep -vE "^($cycles|hundredThousandEntries|unusableSettingsFiles:10 MB.*)$")
+[ ${#cases[@]} -gt 0 ] || { echo "sanitize: no robustness cases listed" >&2; status=1; }
+echo "sanitize: tst_robustness ${cases[*]}"
+run_robustness "${cases[@]}"
+echo "sanitize: tst_robustness $cycles (no quarantine)"
+ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=0:thread_local_quarantine_size_kb=0:allocator_release_to_os_interval_ms=0" \
+    run_robustness "$cycles"
+grep -E '^(FAIL|Totals)' "$build/tst_robustness.log"
 
 found=0
 for f in "$reports"/*; do
