@@ -52,10 +52,10 @@ run_robustness() {
 cycles=manyPlayStopCycles
 # One "function" or "function:row" argument per case.
 mapfile -t cases < <(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp "$robustness" -datatags 2>/dev/null \
-    | sed -E 's/^[^ ]+ ([^ ]+) (.+)$/\1:\2/; s/^[^ ]+ ([^ ]+)$/\1/' \
+    | sed -E 's/^[^ ]+ ([^ ]+) (.+)$/\1:\2/;t;s/^[^ ]+ ([^ ]+)$/\1/' \
     | grep -vE "^($cycles|hundredThousandEntries|unusableSettingsFiles:10 MB.*)$")
 [ ${#cases[@]} -gt 0 ] || { echo "sanitize: no robustness cases listed" >&2; status=1; }
-echo "sanitize: tst_robustness ${cases[*]}"
+echo "sanitize: tst_robustness $(printf "[%s] " "${cases[@]}")"
 run_robustness "${cases[@]}"
 echo "sanitize: tst_robustness $cycles (no quarantine)"
 ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=0:thread_local_quarantine_size_kb=0:allocator_release_to_os_interval_ms=0" \
