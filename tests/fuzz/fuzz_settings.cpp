@@ -93,7 +93,9 @@ QByteArray bare(const QByteArray &line)
 // The entry for key, whatever the blanks around it and its "=".
 bool isEntry(const QByteArray &line, const QByteArray &key)
 {
-    const QByteArray text = bare(line).trimmed();
+    QByteArray text = bare(line).trimmed();
+    if (text.startsWith("\xEF\xBB\xBF")) // a stray byte-order mark is no part of a key
+        text = text.mid(3).trimmed();
     return text.startsWith(key) && text.mid(key.size()).trimmed().startsWith('=');
 }
 
@@ -204,7 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QByteArray stored = readAll(path);
     FUZZ_CHECK(!original.endsWith('\n') || stored.endsWith('\n'), "the file lost its last line break");
-    checkOtherLinesKept(linesOf(original), linesOf(stored), key.toUtf8(), group.toUtf8(),
-                        !original.isEmpty() && !original.endsWith('\n'));
+    // A byte-order mark stands in front of the first line, not as a line.
+    const QByteArray bom("\xEF\xBB\xBF");
+    FUZZ_CHECK(original.startsWith(bom) == stored.startsWith(bom), "the byte-order mark was not kept");
+    const auto body = [&](const QByteArray &text) { return text.startsWith(bom) ? text.mid(3) : text; };
+    checkOtherLinesKept(linesOf(body(original)), linesOf(body(stored)), key.toUtf8(), group.toUtf8(),
+                        !body(original).isEmpty() && !original.endsWith('\n'));
     return 0;
 }
