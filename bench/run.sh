@@ -2,20 +2,14 @@
 # Runs every benchmark and prints each figure beside its baseline from the
 # same run.   bench/run.sh [BUILD_DIR]
 set -euo pipefail
-. "$(dirname "$0")/../tests/lib/xdisplay.sh"
-
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tests/lib/harness.sh"
+
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd || echo "$root/build")
 MORVANE_BUILD_DIR=$build "$root/setup.sh" build >/dev/null
 bench=$build/bench
-
-work=$(mktemp -d /dev/shm/morvane-bench-XXXXXX 2>/dev/null || mktemp -d)
-xvfb_pid=
-cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# A work folder, removed at the end with every process started here.
+harness bench "$build" .
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
@@ -43,7 +37,7 @@ printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/empty" >"$work/app/mpla
 
 echo
 echo "== Start-up to the first window on screen (baseline: a bare Qt window), Xvfb"
-start_xvfb 140 170 || { echo "bench: Xvfb did not start" >&2; exit 1; }
+start_display xvfb 480x640 || { echo "bench: Xvfb did not start" >&2; exit 1; }
 
 startup_ms() { # title program...
     local title=$1; shift
@@ -85,25 +79,24 @@ ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=fre
 cp "$build/mplayer" "$work/app/mplayer"
 printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/clips" >"$work/app/mplayer.ini"
 "$work/app/morvane" >/dev/null 2>&1 </dev/null &
-morvane_pid=$!
-wait_for 10 xdotool search --onlyvisible --name '^Morvane$'
-xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Morvane$' | head -n 1)"
+morvane_pid=$! && started+=($!)
+wait_ms 10000 window_of Morvane
+xdotool windowfocus --sync "$(window_of Morvane)"
 xdotool key Down
 sleep 0.5
-no_player() { ! pgrep -f -- "-slave.*$work/clips/clip.avi" >/dev/null; }
 ours=(); bare=(); probe=()
 for _ in $(seq 9); do
     ours+=("$("$bench/bench_firstframe" 0 0 240 320 15000 xdotool key Return)")
     xdotool key F2
-    wait_for 5 no_player
+    wait_ms 5000 no_players
     sleep 0.3
     bare+=("$("$bench/bench_firstframe" 0 0 240 320 15000 mplayer -really-quiet -geometry +0+0 -x 240 -y 320 \
         "$work/clips/clip.avi" </dev/null)")
     sleep 0.3
     # The identify run as Morvane starts it, alone.
-    t0=$(date +%s%N)
+    p0=$(date +%s%N)
     /bin/sh -c "$work/app//mplayer -identify \"$work/clips/clip.avi\" -nosound -vc dummy -vo null" >/dev/null 2>&1
-    probe+=($(( ($(date +%s%N) - t0) / 1000 )))
+    probe+=($(( ($(date +%s%N) - p0) / 1000 )))
 done
 kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
 o=$(printf '%s\n' "${ours[@]}" | grep -v '^$' | median)

@@ -1,7 +1,5 @@
 #!/bin/sh
-# The VM's init for fb.sh: brings up the framebuffer and the keyboard, then
-# runs Morvane twice through run-morvane on the first console, as a user on a
-# handheld would, noting in /results "booted", morvaneN.out and statusN.
+# fb.sh's VM: Morvane run twice on the console through run-morvane; /results gets its output and status.
 . /results/params && touch /results/booted
 mkdir -p /dev/pts /dev/shm && mount -t devpts devpts /dev/pts && mount -t tmpfs -o mode=1777 shm /dev/shm
 modprobe bochs; modprobe evdev

@@ -1,7 +1,5 @@
 #!/bin/busybox sh
-# /init of the initramfs vm.sh builds: this machine's root (9p "hostroot",
-# read-only) under a tmpfs overlay, the 9p share "results" on /results, then
-# the script named by vm.run= as PID 1 of that root.
+# /init of vm.sh's initramfs: the host's root under a tmpfs overlay, /results, then vm.run= as PID 1.
 /bin/busybox --install -s /bin
 export PATH=/bin
 halt() { echo "vm-init: $*" >/dev/console; poweroff -f; }

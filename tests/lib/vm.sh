@@ -1,12 +1,7 @@
-# Sourced after harness.sh: a small QEMU VM with a framebuffer, no disk image.
-# It boots this machine's kernel with a busybox initramfs (vm-init.sh) and its
-# root read-only over 9p under a tmpfs overlay; a writable 9p share carries
-# results out. `key` and `shot` here go through QMP (over two FIFOs).
-vm_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-qmp_id=0
+# After harness.sh: a QEMU VM booting this machine's kernel and root (9p); `key` and `shot` over QMP.
+vm_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) qmp_id=0
 
-# vm_initramfs DIR: the newest kernel with modules installed in vm_kernel, its
-# initramfs in DIR/initramfs.cpio (static busybox, 9p and overlay modules).
+# vm_initramfs DIR: vm_kernel, the newest with modules; DIR/initramfs.cpio: busybox, 9p and overlay.
 vm_initramfs() {
     local tree=$1/initramfs m path
     vm_kernel=$(ls /lib/modules | sort -V | while read -r v; do [ -r "/boot/vmlinuz-$v" ] && echo "$v"; done | tail -n 1) && [ "$vm_kernel" ] || return 1
@@ -21,8 +16,7 @@ vm_initramfs() {
     (cd "$tree" && find . | /bin/busybox cpio -o -H newc 2>/dev/null) >"$1/initramfs.cpio"
 }
 
-# vm_start DIR SHARE SCRIPT: boots; SHARE is /results, SCRIPT runs as init. KVM only
-# with MORVANE_VM_KVM=1: Debian's kernel does not boot under every nested KVM.
+# vm_start DIR SHARE SCRIPT: SHARE is /results, SCRIPT init. KVM (MORVANE_VM_KVM=1) fails nested.
 vm_start() {
     local accel=(-accel tcg)
     [ "${MORVANE_VM_KVM:-0}" = 1 ] && [ -w /dev/kvm ] && accel=(-accel kvm -cpu host)
@@ -36,14 +30,12 @@ vm_start() {
         -fsdev "local,id=res,path=$2,security_model=none" -device virtio-9p-pci,fsdev=res,mount_tag=results \
         >"$1/qemu.log" 2>&1 &
     vm_pid=$! && started+=($!) logs+=("$1/console.log" "$1/qemu.log")
-    # Both FIFO ends opened read-write: that never blocks, whatever QEMU does.
-    exec {qmp_fd}<>"$1/qmp.in"
+    exec {qmp_fd}<>"$1/qmp.in" # both FIFO ends opened read-write: never blocks, whatever QEMU does
     cat <>"$1/qmp.out" >"$1/qmp.log" &
     qmp_reader=$! && started+=($!) qmp_log=$1/qmp.log
     qmp '"qmp_capabilities"'
 }
 vm_running() { kill -0 "$vm_pid" 2>/dev/null; }
-# vm_stop: ends this VM and its QMP reader.
 vm_stop() { kill "$vm_pid" "$qmp_reader"; wait "$vm_pid" "$qmp_reader"; exec {qmp_fd}>&-; }
 
 # qmp '"COMMAND"' [ARGUMENTS-JSON]: one QMP command, answered without error within 10 s.

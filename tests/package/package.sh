@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# package.sh BUILD_DIR: the Debian package's files, Depends, lintian and desktop
-# entry; its unpacked "morvane" under Xvfb gives two users settings files of
-# their own while the installed default stays byte for byte what it was.
-set -uo pipefail
-. "$(dirname "$0")/../lib/harness.sh"
-build=$(cd "$1" && pwd)
-harness package "$build/package-test" && root=$work/root media=$work/media
+# package.sh BUILD_DIR: the Debian package, and two users' settings files from its "morvane" command.
+. "$(dirname "$0")/../lib/harness.sh" && harness package "$1" package-test
+root=$work/root media=$work/media icons=(16 22 24 32 48 64 128 256)
 
 step "building the package"
 cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.out" 2>&1 || { logs+=("$work/cpack.out"); fail "cpack failed"; }
@@ -13,8 +9,7 @@ deb=$(ls "$work/deb"/morvane_*.deb)
 [[ $deb =~ ^$work/deb/morvane_[0-9][0-9.]*_$(dpkg --print-architecture).deb$ ]] || fail "unexpected package file: '$deb'"
 for dep in mplayer libc6 libstdc++6 libqt6widgets6; do [[ ", $(dpkg-deb -f "$deb" Depends)," == *", $dep"[\ ,]* ]] || fail "no $dep"; done
 
-step "checking the file list: modes, owners, paths, icon sizes, a stripped executable"
-icons=(16 22 24 32 48 64 128 256)
+step "checking the file list: modes, owners, paths, icon sizes"
 {   printf -- '-rwxr-xr-x root/root ./usr/%s\n' bin/morvane lib/morvane/morvane lib/morvane/mplayer
     printf -- '-rw-r--r-- root/root ./usr/%s\n' lib/morvane/mplayer.ini share/applications/morvane.desktop \
         share/doc/morvane/changelog.gz share/doc/morvane/copyright share/icons/hicolor/scalable/apps/morvane.svg \
@@ -23,19 +18,17 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 } $1 ~ /^d/ && $1 != "dr
     | sort | diff -u "$work/expected" - || fail "the package holds other files than expected"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 for s in "${icons[@]}"; do file -b "$root/usr/share/icons/hicolor/${s}x$s/apps/morvane.png" | grep -q "^PNG image data, $s x $s," || fail "${s}px icon"; done
-file -b "$root/usr/lib/morvane/morvane" | grep -q 'ELF.*, stripped' || fail "the executable is not stripped"
 
-step "desktop-file-validate and lintian"
+step "desktop-file-validate and lintian (an unstripped executable is a warning)"
 desktop-file-validate "$root/usr/share/applications/morvane.desktop" || fail "the desktop entry is not valid"
 lintian --tag-display-limit 0 "$deb" | tee "$work/lintian.out"
 grep -q '^[EW]: ' "$work/lintian.out" && fail "lintian reports errors or warnings"
 
-# run HOME [VAR=VALUE]: the installed command started in $media, ended with F4;
-# the user's directory links to the installation and holds a file of its own.
+# run HOME [VAR=VALUE]: the command started in $media, ended with F4; a directory of the user's own.
 run() { set -- "$1" "${2:-}"
     start_morvane "$media" env -u XDG_DATA_HOME HOME="$1" XDG_RUNTIME_DIR= ${2:+"$2"} "$root/usr/bin/morvane"
     [ -z "$2" ] && { key Down Return && wait_ms 5000 printed "enter dir '$media/inside'" || fail "could not walk into 'inside'"; }
-    quit F4
+    key F4 && quit
     local d=${2#XDG_DATA_HOME=} && d=${d:-$1/.local/share}/morvane
     for f in morvane mplayer; do [ "$(readlink "$d/$f")" = "$root/usr/lib/morvane/$f" ] || fail "$d/$f is no link to the installation"; done
     [ -f "$d/mplayer.ini" ] && [ ! -L "$d/mplayer.ini" ] || fail "$d/mplayer.ini is not a file of its own"
@@ -53,6 +46,4 @@ cp "$user1" "$work/user1.ini"
 step "second user, by XDG_DATA_HOME: a file of their own"
 run "$work/home2" "XDG_DATA_HOME=$work/home2/data"
 grep -qxF "LASTDIR=$media" "$work/home2/data/morvane/mplayer.ini" || fail "LASTDIR in the second user's file is not $media"
-[ ! -e "$work/home2/.local" ] || fail "XDG_DATA_HOME was not followed"
 cmp "$user1" "$work/user1.ini" || fail "the second user changed the first user's file"
-step "passed"
