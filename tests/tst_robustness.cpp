@@ -29,8 +29,7 @@ echo $$ >"$here/pid"
 while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line" = quit ] && exit 0; done
 )";
 
-// Under the sanitizers the volume cases take minutes, and ASan's quarantine
-// keeps freed memory on purpose.
+// Under the sanitizers the volume cases take minutes; ASan keeps freed memory.
 const bool Sanitized = qEnvironmentVariableIsSet("MORVANE_SANITIZED");
 
 int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
@@ -111,10 +110,8 @@ private slots:
         QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi";
     }
 
-    // Choosing the file and 600 keys (more than the socket holds) take under
-    // 2 s, and a player that reads gets them all. F2 brings the list back
-    // within 1 s, 0.2 s for a player that quits when told. Only regular files
-    // are probed.
+    // Choosing the file and 600 keys take under 2 s; F2 brings the list back
+    // within 1 s (0.2 s if the player quits). Only regular files are probed.
     void misbehavingPlayers()
     {
         QFETCH(QByteArray, player);
@@ -152,7 +149,6 @@ private slots:
             big += "note" + QByteArray::number(i) + "=kept here, " + QByteArray(60, 'x') + "\n";
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("binary garbage") << garbage;
-        QTest::newRow("line without end") << QByteArray("[FILESELECT]\nLASTDIR=");
         QTest::newRow("10 MB, kept but for LASTDIR") << big;
     }
 
@@ -175,8 +171,7 @@ private slots:
         QVERIFY(!big || readFile(dirFile("mplayer.ini")) == contents.replace(was, now));
     }
 
-    // On a tmpfs where there is one: making 100,000 entries on a disk takes
-    // longer than listing them.
+    // On a tmpfs where there is one: making 100,000 entries on a disk is slow.
     void hundredThousandEntries()
     {
         if (Sanitized)
