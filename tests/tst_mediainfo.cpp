@@ -1,5 +1,4 @@
-// The media probe: the identify output's parser, small fake players, and
-// Debian's MPlayer through the adapter on real clips.
+// The media probe: its parser, small fake players, and Debian's MPlayer on real clips.
 
 #include "playback/mediainfo.h"
 #include <QtTest>

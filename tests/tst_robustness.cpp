@@ -66,6 +66,7 @@ private slots:
         writeFile(dirFile("mplayer"), FakePlayer);
         QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
+        qputenv("MORVANE_PLAYER_LOG", tmp.filePath("runs.log").toUtf8());
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         writeFile(tmp.filePath("film.avi"), "not really a film");
@@ -75,7 +76,6 @@ private slots:
                                               "0.4", "-c:v", "mpeg4", tmp.filePath("big.avi")}), 0);
     }
 
-    void init() { qunsetenv("FAKE_PLAYER"), writeFile(dirFile("mplayer.ini"), "[FILESELECT]\nLASTDIR=" + tmp.path().toUtf8()); }
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(nothingLeft(), 2000); }
 
     // After a warm-up (caches that stay for good), 200 cycles leave no
@@ -118,7 +118,7 @@ private slots:
         QFETCH(QString, file);
         const QString runs = tmp.filePath("runs.log");
         QFile::remove(runs);
-        qputenv("FAKE_PLAYER", player), qputenv("MORVANE_PLAYER_LOG", runs.toUtf8());
+        qputenv("FAKE_PLAYER", player);
         ZFileSelectDialog w;
         w.show();
         QElapsedTimer t;
@@ -134,7 +134,6 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY2(t.elapsed() < (player.isEmpty() ? 200 : 1000), qPrintable(QString::number(t.elapsed())));
         QVERIFY(!WindowInspector::playing(w) && WindowInspector::list(w)->isVisible());
-        qunsetenv("MORVANE_PLAYER_LOG");
         if (player == "real")
             QVERIFY2(readFile(runs).contains("[-slave]") && readFile(runs).contains("[-identify]") == (file == "big.avi"), readFile(runs));
     }
