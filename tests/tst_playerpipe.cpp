@@ -90,10 +90,7 @@ private slots:
         fstat(fileno(first), &st);
         QVERIFY(!seen.contains("socket:[" + QByteArray::number(qulonglong(st.st_ino)) + "]"));
         QCOMPARE(seen.count(seen.value(0)), 2); // its input and output, nothing more
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(WEXITSTATUS(closePlayerPipe(first)), 5);
-        QVERIFY(t.elapsed() < 2000);
+        QCOMPARE(WEXITSTATUS(closePlayerPipe(first)), 5); // not killed after its grace
         QVERIFY(readLine(third).isEmpty()); // it has ended
         QVERIFY(fputs("seek +30\n", third) >= 0 && fflush(third) == EOF && errno == EPIPE);
         QCOMPARE(WEXITSTATUS(closePlayerPipe(third)), 7);

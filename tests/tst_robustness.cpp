@@ -14,12 +14,13 @@
 
 namespace {
 
-// Notes its process group in pid and reads lines into input.log until "quit".
-// FAKE_PLAYER: "deaf" reads nothing; "stubborn" ignores input, end-of-file and
-// TERM; "flood" prints from a process of its own; "real" is Debian's MPlayer.
+// Notes a probe in the player log, its process group in pid, and reads lines
+// into input.log until "quit". FAKE_PLAYER: "deaf" reads nothing; "stubborn"
+// ignores input, end-of-file and TERM; "flood" prints from a process of its
+// own; "real" is Debian's MPlayer.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
-case " $* " in *" -identify "*) [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" "$@"; exit 0;; esac
+case " $* " in *" -identify "*) echo "probed [-identify]" >>"$MORVANE_PLAYER_LOG"; exit 0;; esac
 echo $$ >"$here/pid"
 [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
 : >"$here/input.log"
@@ -72,8 +73,6 @@ private slots:
         writeFile(tmp.filePath("film.avi"), "not really a film");
         mkfifo(QFile::encodeName(tmp.filePath("fifo.avi")).constData(), 0600);
         QFile::link("/dev/zero", tmp.filePath("zero.avi"));
-        QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=1280x768:rate=5", "-t",
-                                              "0.4", "-c:v", "mpeg4", tmp.filePath("big.avi")}), 0);
     }
 
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(nothingLeft(), 2000); }
@@ -105,7 +104,6 @@ private slots:
         QTest::newRow("reads nothing") << QByteArray("deaf") << "film.avi";
         QTest::newRow("ignores quit and TERM") << QByteArray("stubborn") << "film.avi";
         QTest::newRow("floods its output") << QByteArray("flood") << "film.avi";
-        QTest::newRow("real MPlayer, a clip") << QByteArray("real") << "big.avi";
         QTest::newRow("real MPlayer, FIFO with no writer") << QByteArray("real") << "fifo.avi";
         QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi";
     }
@@ -135,7 +133,7 @@ private slots:
         QVERIFY2(t.elapsed() < (player.isEmpty() ? 200 : 1000), qPrintable(QString::number(t.elapsed())));
         QVERIFY(!WindowInspector::playing(w) && WindowInspector::list(w)->isVisible());
         if (player == "real")
-            QVERIFY2(readFile(runs).contains("[-slave]") && readFile(runs).contains("[-identify]") == (file == "big.avi"), readFile(runs));
+            QVERIFY2(readFile(runs).contains("[-slave]") && !readFile(runs).contains("[-identify]"), readFile(runs));
     }
 
     void unusableSettingsFiles_data()
