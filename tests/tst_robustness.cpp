@@ -1,11 +1,9 @@
 // Long and hostile runs: many play/stop cycles, players that misbehave,
-// hostile program directories, unusable settings files, huge folders.
+// unusable settings files, a huge folder.
 
 #include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
-#include "playback/mediainfo.h"
-#include "playback/playbacklimits.h"
 #include "settings/devicecontrol.h"
 #include "settings/systemsettings.h"
 #include "testsupport.h"
@@ -16,13 +14,13 @@
 
 namespace {
 
-// Notes its process group in pid, then reads lines into input.log until
-// "quit". FAKE_PLAYER: "deaf" reads nothing; "stubborn" ignores input, quit,
-// end-of-file and TERM; "flood" prints from a process of its own while it
-// runs; "real" is Debian's MPlayer through the adapter.
+// Notes a probe in the player log, its process group in pid, and reads lines
+// into input.log until "quit". FAKE_PLAYER: "deaf" reads nothing; "stubborn"
+// ignores input, end-of-file and TERM; "flood" prints from a process of its
+// own; "real" is Debian's MPlayer.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
-case " $* " in *" -identify "*) [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" "$@"; exit 0;; esac
+case " $* " in *" -identify "*) echo "probed [-identify]" >>"$MORVANE_PLAYER_LOG"; exit 0;; esac
 echo $$ >"$here/pid"
 [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
 : >"$here/input.log"
@@ -32,13 +30,12 @@ echo $$ >"$here/pid"
 while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line" = quit ] && exit 0; done
 )";
 
+// Under the sanitizers the volume cases take minutes; ASan keeps freed memory.
+const bool Sanitized = qEnvironmentVariableIsSet("MORVANE_SANITIZED");
+
 int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
 
-long residentKiB()
-{
-    const QByteArray status = readFile("/proc/self/status");
-    return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLong();
-}
+long residentKiB() { return QByteArray(readFile("/proc/self/statm")).split(' ').value(1).toLong() * 4; }
 
 // No child of ours, not even a zombie, and nothing left of the last player's group.
 bool nothingLeft()
@@ -56,7 +53,6 @@ class RobustnessTest : public QObject
     Q_OBJECT
 
     QTemporaryDir tmp;
-    QString clip;
 
     void play(ZFileSelectDialog &w, const QString &path)
     {
@@ -71,14 +67,13 @@ private slots:
         writeFile(dirFile("mplayer"), FakePlayer);
         QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
+        qputenv("MORVANE_PLAYER_LOG", tmp.filePath("runs.log").toUtf8());
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
-        writeFile(clip = tmp.filePath("film.avi"), "not really a film");
-        QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=1280x768:rate=5", "-t",
-                                              "0.4", "-c:v", "mpeg4", tmp.filePath("big.avi")}), 0);
+        writeFile(tmp.filePath("film.avi"), "not really a film");
+        mkfifo(QFile::encodeName(tmp.filePath("fifo.avi")).constData(), 0600);
+        QFile::link("/dev/zero", tmp.filePath("zero.avi"));
     }
-
-    void init() { qunsetenv("FAKE_PLAYER"), writeFile(dirFile("mplayer.ini"), "[FILESELECT]\nLASTDIR=" + tmp.path().toUtf8()); }
 
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(nothingLeft(), 2000); }
 
@@ -92,47 +87,41 @@ private slots:
         for (int i = -10; i < 200; ++i) {
             if (i == 0)
                 fds = openDescriptors(), rss = residentKiB();
-            play(w, clip);
+            play(w, tmp.filePath("film.avi"));
             QTest::keyClick(&w, i % 2 ? Qt::Key_Right : Qt::Key_F1);
             QTest::keyClick(&w, Qt::Key_F2);
             QVERIFY(!WindowInspector::playing(w) && nothingLeft());
         }
         QCOMPARE(openDescriptors(), fds);
-        QVERIFY2(residentKiB() - rss < 1024, qPrintable(QString("RSS %1 -> %2 KiB").arg(rss).arg(residentKiB())));
+        QVERIFY2(Sanitized || residentKiB() - rss < 1024, qPrintable(QString("RSS %1 -> %2 KiB").arg(rss).arg(residentKiB())));
     }
 
     void misbehavingPlayers_data()
     {
         QTest::addColumn<QByteArray>("player");
         QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("stopBoundMs");
-        QTest::newRow("quits when told") << QByteArray() << "film.avi" << 200;
-        QTest::newRow("reads nothing") << QByteArray("deaf") << "film.avi" << 1000;
-        QTest::newRow("ignores quit and TERM") << QByteArray("stubborn") << "film.avi" << 1000;
-        QTest::newRow("floods its output") << QByteArray("flood") << "film.avi" << 1000;
-        QTest::newRow("real MPlayer, a clip") << QByteArray("real") << "big.avi" << 1000;
-        QTest::newRow("real MPlayer, FIFO with no writer") << QByteArray("real") << "fifo.avi" << 1000;
-        QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi" << 1000;
+        QTest::newRow("quits when told") << QByteArray() << "film.avi";
+        QTest::newRow("reads nothing") << QByteArray("deaf") << "film.avi";
+        QTest::newRow("ignores quit and TERM") << QByteArray("stubborn") << "film.avi";
+        QTest::newRow("floods its output") << QByteArray("flood") << "film.avi";
+        QTest::newRow("real MPlayer, FIFO with no writer") << QByteArray("real") << "fifo.avi";
+        QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi";
     }
 
-    // Choosing the file and 600 keys (more than the socket holds) take under
-    // 2 s; a player that reads gets them all; F2 brings the list back within
-    // its bound. FIFOs and devices are played without a probe.
+    // Choosing the file and 600 keys take under 2 s; F2 brings the list back
+    // within 1 s (0.2 s if the player quits). Only regular files are probed.
     void misbehavingPlayers()
     {
         QFETCH(QByteArray, player);
         QFETCH(QString, file);
-        QFETCH(int, stopBoundMs);
-        const QString path = tmp.filePath(file), runs = tmp.filePath("runs.log");
-        mkfifo(QFile::encodeName(tmp.filePath("fifo.avi")).constData(), 0600);
-        QFile::link("/dev/zero", tmp.filePath("zero.avi"));
+        const QString runs = tmp.filePath("runs.log");
         QFile::remove(runs);
-        qputenv("FAKE_PLAYER", player), qputenv("MORVANE_PLAYER_LOG", runs.toUtf8());
+        qputenv("FAKE_PLAYER", player);
         ZFileSelectDialog w;
         w.show();
         QElapsedTimer t;
         t.start();
-        play(w, path);
+        play(w, tmp.filePath(file));
         for (int i = 0; i < 600; ++i)
             QTest::keyClick(&w, i % 2 ? Qt::Key_Right : Qt::Key_Left);
         QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
@@ -141,56 +130,22 @@ private slots:
         QTest::qWait(300); // the player is under way, whatever it does
         t.start();
         QTest::keyClick(&w, Qt::Key_F2);
-        QVERIFY2(t.elapsed() < stopBoundMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() < (player.isEmpty() ? 200 : 1000), qPrintable(QString::number(t.elapsed())));
         QVERIFY(!WindowInspector::playing(w) && WindowInspector::list(w)->isVisible());
-        qunsetenv("MORVANE_PLAYER_LOG");
-        if (player == "real") // only regular files are probed
-            QVERIFY2(readFile(runs).contains("[-slave]") && readFile(runs).contains("[-identify]") == (file == "big.avi"), readFile(runs));
-    }
-
-    void hostileProgramDirectories_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("command substitution") << "$(touch pwned)";
-        QTest::newRow("semicolons") << "a;touch pwned;b";
-        QTest::newRow("quote and blank") << "my app's dir";
-    }
-
-    // Nothing runs from the name; the probe still scales a big clip, and
-    // the play command reaches the player.
-    void hostileProgramDirectories()
-    {
-        QFETCH(QString, name);
-        const QString big = tmp.filePath("big.avi");
-        const QString dir = tmp.filePath(name) + "/";
-        QDir().mkpath(dir);
-        writeFile(dir + "mplayer", "#!/bin/sh\ncase \" $* \" in *\" -identify \"*) exec \"$MORVANE_ADAPTER\" \"$@\";; esac\n"
-                                   "printf '%s\\n' \"$@\" >\"$(dirname \"$0\")/args.log\"\n");
-        QFile::setPermissions(dir + "mplayer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        MediaInfo::setProbeTimeoutMs(30000); // the bound is not tested here
-        const MediaInfo info(big, dir + "mplayer");
-        QVERIFY(info.getWidth() == 1280 && needsScaling(info.getWidth(), info.getHeight()));
-        QCOMPARE(QProcess::execute("/bin/sh", {"-c", playCommandLine(dir, big, true)}), 0);
-        const QStringList args = QString(readFile(dir + "args.log")).split('\n', Qt::SkipEmptyParts);
-        QVERIFY(args.contains("scale=320:240") && args.last() == big);
-        for (const QString &where : {QDir::currentPath(), tmp.path(), dir})
-            QVERIFY2(!QFile::exists(where + "/pwned"), qPrintable(where));
+        if (player == "real")
+            QVERIFY2(readFile(runs).contains("[-slave]") && !readFile(runs).contains("[-identify]"), readFile(runs));
     }
 
     void unusableSettingsFiles_data()
     {
         QTest::addColumn<QByteArray>("contents");
         QByteArray garbage(256 * 1024, '\0');
-        QRandomGenerator gen(42);
-        for (char &c : garbage)
-            c = char(gen.bounded(256));
+        QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
         QByteArray big = "# grown by hand\n[FILESELECT]\nLASTDIR=" + tmp.path().toUtf8() + "\nFILTER=*.avi\n[NOTES]\n";
         for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
             big += "note" + QByteArray::number(i) + "=kept here, " + QByteArray(60, 'x') + "\n";
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("binary garbage") << garbage;
-        QTest::newRow("group with no keys") << QByteArray("[FILESELECT]\n");
-        QTest::newRow("line without end") << QByteArray("[FILESELECT]\nLASTDIR=");
         QTest::newRow("10 MB, kept but for LASTDIR") << big;
     }
 
@@ -198,41 +153,41 @@ private slots:
     void unusableSettingsFiles()
     {
         QFETCH(QByteArray, contents);
+        const bool big = contents.size() > 1000000;
+        if (big && Sanitized)
+            QSKIP("too slow under the sanitizers");
         writeFile(dirFile("mplayer.ini"), contents);
         ZFileSelectDialog w;
         const QString other = QDir(tmp.path()).canonicalPath() + "/other";
         QDir().mkpath(other);
-        const bool big = contents.size() > 1000000;
         QVERIFY(!big || WindowInspector::currentDir(w) == QDir(tmp.path()).canonicalPath());
         w.openDir(other);
         QMetaObject::invokeMethod(&w, "slotQuit");
-        QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR", ""), QDir(other).canonicalPath());
+        QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR", ""), other);
         const QByteArray was = "LASTDIR=" + tmp.path().toUtf8() + "\n", now = "LASTDIR=" + other.toUtf8() + "\n";
         QVERIFY(!big || readFile(dirFile("mplayer.ini")) == contents.replace(was, now));
     }
 
-    // On a tmpfs where there is one: making 100,000 entries on a disk takes
-    // longer than listing them.
+    // On a tmpfs where there is one: making 100,000 entries on a disk is slow.
     void hundredThousandEntries()
     {
+        if (Sanitized)
+            QSKIP("too slow under the sanitizers");
         QTemporaryDir where(QDir("/dev/shm").exists() ? "/dev/shm/morvane-big-XXXXXX" : tmp.filePath("big-XXXXXX"));
         QDir dir(where.path());
-        for (int i = 0; i < 50000; ++i) // named so that they sort as made
-            QVERIFY(dir.mkdir(QString("folder-%1").arg(i + 100000)) && QFile(dir.filePath(QString("film-%1.avi").arg(i + 100000))).open(QIODevice::WriteOnly));
+        for (int i = 100000; i < 150000; ++i) // named so that they sort as made
+            QVERIFY(dir.mkdir(QString("folder-%1").arg(i)) && QFile(dir.filePath(QString("film-%1.avi").arg(i))).open(QIODevice::WriteOnly));
         ZFileSelectDialog w;
         w.show();
         const int fds = openDescriptors();
         w.openDir(where.path());
         ZListBox *list = WindowInspector::list(w);
-        QCOMPARE(list->item(1)->getSubItemText(1, 0) + list->item(100000)->getSubItemText(1, 0), QString("folder-100000film-149999.avi"));
-        QCOMPARE(list->count(), 100001);
         list->setFocus();
         QTest::keyClick(list, Qt::Key_End);
-        QCOMPARE(list->currentItem(), 100000);
+        QCOMPARE(list->item(list->currentItem())->getSubItemText(1, 0), QString("film-149999.avi"));
         for (Qt::Key k : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Return})
             QTest::keyClick(list, k);
-        QCOMPARE(WindowInspector::currentDir(w), QDir(where.path() + "/folder-100000").canonicalPath());
-        QCOMPARE(list->count(), 1);
+        QVERIFY(WindowInspector::currentDir(w).endsWith("/folder-100000") && list->count() == 1);
         QTest::keyClick(list, Qt::Key_Return);
         QVERIFY(list->count() == 100001 && openDescriptors() == fds);
     }
