@@ -1,7 +1,6 @@
-// The quoting between file names and /bin/sh. For any name s (file-system
-// bytes: any but NUL), the shell reads back exactly s from the play command,
-// with s as the program folder and as the file, and from the identify
-// command, with s as the player's folder and as the file.
+// The quoting between file names and /bin/sh: for any name s (any bytes but
+// NUL), the shell reads back exactly s from the play and identify commands,
+// with s as the program or player folder and as the file.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"
@@ -14,9 +13,9 @@
 #include <grp.h>
 #include <unistd.h>
 
-// The words /bin/sh reads from a command line. Should the quoting fail, the
-// shell finds no program: no PATH, a folder it cannot read, as nobody.
-static QByteArrayList shellWords(const QString &line)
+// The words /bin/sh reads from the command lines. Should the quoting fail, it
+// finds no program: no PATH, a folder it cannot read, as nobody.
+static QByteArrayList shellWords(const QStringList &lines)
 {
     static const QTemporaryDir empty;
     QProcess sh;
@@ -27,7 +26,9 @@ static QByteArrayList shellWords(const QString &line)
             _exit(126);
     });
     sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-s")});
-    const QByteArray script = "printf '%s\\0' " + fsEncode(line) + '\n';
+    QByteArray script;
+    for (const QString &line : lines)
+        script += "printf '%s\\0' " + fsEncode(line) + '\n';
     sh.write(script);
     sh.closeWriteChannel();
     QByteArray words = sh.waitForFinished(20000) ? sh.readAllStandardOutput() : QByteArray();
@@ -43,12 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (bytes.contains('\0'))
         return 0;
     const QString s = fsDecode(bytes);
-    const bool scale = size % 2;
-    const QByteArrayList play = shellWords(playCommandLine(s, s, scale));
-    FUZZ_CHECK(play.size() == (scale ? 16 : 14) && play.front() == bytes + "mplayer" && play.back() == bytes,
-               "the play command read as %lld words", static_cast<long long>(play.size()));
-    const QByteArrayList identify = shellWords(MediaInfo::identifyCommand(s, s + QStringLiteral("/mplayer")));
-    FUZZ_CHECK(identify.size() == 8 && identify[0] == bytes + "/mplayer" && identify[2] == bytes,
-               "the identify command read as %lld words", static_cast<long long>(identify.size()));
+    const qsizetype n = size % 2 ? 16 : 14; // the play command's words; the identify command has 8
+    const QByteArrayList words = shellWords(
+        {playCommandLine(s, s, size % 2), MediaInfo::identifyCommand(s, s + QStringLiteral("/mplayer"))});
+    FUZZ_CHECK(words.size() == n + 8 && words[0] == bytes + "mplayer" && words[n - 1] == bytes
+                   && words[n] == bytes + "/mplayer" && words[n + 2] == bytes,
+               "the commands read as %lld words", static_cast<long long>(words.size()));
     return 0;
 }
