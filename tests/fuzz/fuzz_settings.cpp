@@ -2,9 +2,8 @@
 // value written reads back, from the open object and from a fresh read; every
 // other key reads as before; every other line is still there, in order.
 //
-// Input: byte 0 picks the group, byte 1 the key; bit 0 of byte 2 writes a
-// boolean (bit 1), else byte 3 is the length of the UTF-8 value that follows;
-// the rest is the file.
+// Input: byte 0 picks the group, byte 1 the key; bit 0 of byte 2 writes a boolean (bit 1),
+// else byte 3 is the length of the UTF-8 value that follows; the rest is the file.
 
 #include "fuzzcheck.h"
 #include "platform/zconfig.h"
@@ -51,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     static const QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("mplayer.ini")));
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(original) == original.size(),
-               "cannot write %s", qPrintable(file.fileName()));
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(original) == original.size(), "cannot write");
     file.close();
     ZConfig config(file.fileName(), true);
     const QStringList before = allValues(config);

@@ -7,35 +7,40 @@
 #include "playback/playbacklimits.h"
 #include "platform/fsname.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <grp.h>
 #include <unistd.h>
 
-// The words /bin/sh reads from the command lines. Should the quoting fail, it
-// finds no program: no PATH, a folder it cannot read, as nobody.
+// The words one /bin/sh, kept for the run, reads from the command lines. Should
+// the quoting fail, it finds no program (no PATH, an unreadable folder, nobody).
 static QByteArrayList shellWords(const QStringList &lines)
 {
     static const QTemporaryDir empty;
-    QProcess sh;
-    sh.setWorkingDirectory(empty.path());
-    sh.setEnvironment({QStringLiteral("PATH=/nonexistent"), QStringLiteral("LC_ALL=C")});
-    sh.setChildProcessModifier([] {
-        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(126);
-    });
-    sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-s")});
-    QByteArray script;
+    static QProcess sh;
+    if (sh.state() == QProcess::NotRunning) {
+        sh.setWorkingDirectory(empty.path());
+        sh.setEnvironment({QStringLiteral("PATH=/nonexistent")});
+        sh.setChildProcessModifier([] {
+            if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(126);
+        });
+        sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-s")});
+    }
+    QByteArray script = "set --";
     for (const QString &line : lines)
-        script += "printf '%s\\0' " + fsEncode(line) + '\n';
-    sh.write(script);
-    sh.closeWriteChannel();
-    QByteArray words = sh.waitForFinished(20000) ? sh.readAllStandardOutput() : QByteArray();
-    FUZZ_CHECK(sh.exitStatus() == QProcess::NormalExit && sh.exitCode() == 0 && words.endsWith('\0'),
-               "the shell did not take\n  %s", script.constData());
-    words.chop(1);
-    return words.split('\0');
+        script += ' ' + fsEncode(line) + "\nset -- \"$@\"";
+    sh.write(script + "\nprintf '%s\\0' \"$#\" \"$@\"\n");
+    const QDeadlineTimer deadline(20000);
+    QByteArray out;
+    while (!out.contains('\0') || out.count('\0') <= out.left(out.indexOf('\0')).toInt()) {
+        FUZZ_CHECK(sh.waitForReadyRead(int(deadline.remainingTime())), "no answer to\n%s", script.constData());
+        out += sh.readAllStandardOutput();
+    }
+    QByteArrayList words = out.split('\0');
+    return words.mid(1, words.size() - 2);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

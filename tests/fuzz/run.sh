@@ -22,11 +22,9 @@ for row in settings:2048 identify:1024 shellquote:1024 fsname:512; do
     log="$build/fuzz_$target.log"
     mkdir -p "$build/corpus/$target" "$build/crashes"
     if "$build/tests/fuzz/fuzz_$target" -max_total_time="${3:-60}" -max_len="${row#*:}" -timeout=20 \
-            -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/crashes/$target-" \
+            -rss_limit_mb=2048 -artifact_prefix="$build/crashes/$target-" \
             "$build/corpus/$target" "$src/tests/fuzz/corpus/$target" >"$log" 2>&1; then
-        figure() { sed -nE "s/^stat::$1: *//p" "$log"; }
-        cov=$(grep -E '^#[0-9]+' "$log" | tail -n 1 | sed -nE 's/.* cov: ([0-9]+).*/\1/p')
-        echo "fuzz: $target: $(figure number_of_executed_units) runs, $(figure average_exec_per_sec) exec/s, cov $cov"
+        echo "fuzz: $target: $(grep -aE '^#[0-9]+.DONE' "$log")" # runs, coverage, exec/s
     else
         status=1
         tail -n 40 "$log"
