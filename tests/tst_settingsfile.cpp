@@ -1,13 +1,9 @@
 // The settings file, names as bytes, the program directory and key codes.
 
-#include "platform/fsname.h"
 #include "platform/keycodes.h"
 #include "platform/zconfig.h"
 #include "settings/appdir.h"
 #include "testsupport.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <sys/stat.h>
 
@@ -41,10 +37,8 @@ private slots:
         QCOMPARE(got.join(' '), QString("11-1 00-1 01-1 01-1 0145 01-1 111 11-1 11-1 000 00-1 00-1 01-1"));
     }
 
-    // A write changes one value in the file's own form (mark, line breaks,
-    // spacing, comments, unknown lines), keeps what was edited since the
-    // file was read, and the value reads back. Names are bytes: bytes that
-    // are no text travel as lone surrogates U+DC80..U+DCFF.
+    // A write changes one value of the file as it is now, in its own form, and the
+    // value reads back. Bytes that are no text travel as lone surrogates U+DC80+byte.
     void writes_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -62,12 +56,8 @@ private slots:
         fresh("newline", "two\nlines", "\"two\\nlines\"");
         fresh("carriage return", "a\rb", "\"a\\rb\"");
         fresh("backslashes", "C:\\d\\\"x\\n", "C:\\d\\\"x\\n");
-        fresh("a line of its own", "# no ; [LANGUAGE]", "# no ; [LANGUAGE]");
         fresh("empty", "", "");
         fresh("utf-8", QString::fromUtf8("Фильмы/电影 🎬"), "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B/\xE7\x94\xB5\xE5\xBD\xB1 \xF0\x9F\x8E\xAC");
-        fresh("E9 alone", u16(u"caf\xDCE9"), "caf\xE9");
-        fresh("FF", u16(u"\xDCFF"), "\xFF");
-        fresh("encoded surrogate", u16(u"\xDCED\xDCB2\xDC80"), "\xED\xB2\x80");
         fresh("overlong slash", u16(u"\xDCC0\xDCAF"), "\xC0\xAF");
         fresh("above U+10FFFF", u16(u"\xDCF4\xDC90\xDC80\xDC80x"), "\xF4\x90\x80\x80x");
         fresh("cut short", u16(u"\xDCE2\xDC82"), "\xE2\x82");
@@ -81,8 +71,7 @@ private slots:
         row("new key", kept, QByteArray(kept).replace("x=1\n", "x=1\ny=2\n"), "2", "CUSTOM/y");
         row("new group", kept, kept + "\n[HiSpeedMode]\nEnabled=true\n", "true", "HiSpeedMode/Enabled");
         const QByteArray bom = "\xEF\xBB\xBF";
-        row("byte-order mark", bom + "[FILESELECT]\nLASTDIR=/old\n", bom + "[FILESELECT]\nLASTDIR=/new\n");
-        row("CRLF", "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n", "[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
+        row("mark, CRLF", bom + "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n", bom + "[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
         row("CRLF new key", "[FILESELECT]\r\nF=*\r\n[X]\r\n", "[FILESELECT]\r\nF=*\r\nLASTDIR=/new\r\n[X]\r\n");
         row("CRLF new group", bom + "[L]\r\nE=Q", bom + "[L]\r\nE=Q\r\n\r\n[FILESELECT]\r\nLASTDIR=/new\r\n");
         row("spacing", "[FILESELECT]\n  LASTDIR = /old \t\n", "[FILESELECT]\n  LASTDIR = /new \t\n");
