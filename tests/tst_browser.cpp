@@ -53,7 +53,6 @@ private slots:
 
     void cleanupTestCase()
     {
-        w.reset();
         QFile::setPermissions(tmp.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcess::execute("rm", {"-rf", "--", tmp.path()}); // names Qt cannot spell
     }
@@ -158,7 +157,6 @@ private slots:
     {
         if (geteuid() == 0) {
             QProcess child;
-            child.setProcessChannelMode(QProcess::MergedChannels);
             child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
                                     QFile::symLinkTarget("/proc/self/exe"), "unlistableFolderKeepsTheList"});
             QVERIFY(child.waitForFinished(120000));
@@ -183,9 +181,8 @@ private slots:
         }
     }
 
-    // Names as the bytes a card from another system holds, and names hostile
-    // to shells: listed, shown readably, probed and played by their exact
-    // bytes, and a folder entered and remembered across a restart.
+    // Names as a card from another system holds them, and names hostile to shells: listed, shown readably,
+    // probed and played by their exact bytes, and a folder entered and remembered across a restart.
     void namesAsBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -206,8 +203,7 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(QString, visible);
-        static int n = 0;
-        const QString d = tmp.filePath(QString("bytes%1").arg(++n));
+        const QString d = tmp.filePath(QTest::currentDataTag()); // a hostile folder name as well
         const QByteArray base = fsEncode(d) + "/" + name;
         QVERIFY(QDir().mkpath(d));
         QVERIFY(::close(::open(QByteArray(base + ".avi").constData(), O_CREAT | O_WRONLY, 0644)) == 0);
