@@ -1,7 +1,6 @@
 #pragma once
 
-// Shared pieces of the window tests: a program directory of their own,
-// output capture, and a look inside the main window.
+// Shared pieces of the window tests: a program directory, output capture, a look inside the window.
 
 #include "app/zfileselectdialog.h"
 #include "platform/fsname.h"
@@ -78,8 +77,7 @@ private:
     QByteArray text;
 };
 
-// main() for the window tests: argv[0] lies in a fresh program directory, so
-// mplayer.ini and mplayer are the test's.
+// main() for the window tests: argv[0] lies in a fresh program directory, whose mplayer.ini and mplayer are the test's.
 template <class Test> int guiTestMain(int argc, char **argv)
 {
     QTemporaryDir made;

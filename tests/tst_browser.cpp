@@ -68,7 +68,8 @@ private slots:
             << "^..|/Movies|/clips|B.mp4|a.avi" << "1004" << "..";
         QTest::newRow("-old") << "Movies/|clips/|-old/|a.avi|B.mp4" << "*.avi;*.mp4"
             << "dir entry count = 5|dir:-old|dir:-old|dir:.|dir:..|dir:Movies|dir:clips|file entry count = 2|"
-               "file:B.mp4|file:a.avi" << "^..|/-old|^..|/Movies|/clips|B.mp4|a.avi" << "1017 1013 1013 1013 1004" << "Movies";
+               "file:B.mp4|file:a.avi"
+            << "^..|/-old|^..|/Movies|/clips|B.mp4|a.avi" << "1017 1013 1013 1013 1004" << "Movies";
         QTest::newRow("hidden") << ".config/|plain.avi/|.s.avi|.n.txt|MOVIE.AVI|s.Mp4|r" << "*.avi;*.mp4" << ""
             << "^..|/.config|/plain.avi|.s.avi|MOVIE.AVI|s.Mp4" << "1015 1015 1004" << "plain.avi";
         QTest::newRow("no filter") << "x.txt|r" << "" << "" << "^..|r|x.txt" << "1015 1016 1004" << "..";
@@ -118,8 +119,7 @@ private slots:
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + chosen).canonicalPath());
     }
 
-    // The event loop can end without the exit key (the desktop closes the
-    // window, a signal): a playing clip is stopped, the folder stored.
+    // The event loop can end without the exit key (window closed, a signal): the clip is stopped, the folder stored.
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
