@@ -48,6 +48,7 @@ private slots:
         };
         fresh("commas, equals, comment marks", "*.avi,*.mp4, a=b # ; [L]", "*.avi,*.mp4, a=b # ; [L]");
         fresh("quotes", "\"q\" 'single'", "\"\\\"q\\\" 'single'\"");
+        fresh("quote at the end", "My \"Films\"", "My \"Films\"");
         fresh("leading blank", " lead", "\" lead\"");
         fresh("trailing tab", "trail\t", "\"trail\\t\"");
         fresh("newline", "two\nlines", "\"two\\nlines\"");
