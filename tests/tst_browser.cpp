@@ -108,6 +108,7 @@ private slots:
         QCOMPARE(rows(), shown.split('|'));
         QCOMPARE(WindowInspector::currentDir(*w), d);
         QCOMPARE(WindowInspector::list(*w)->currentItem(), 0);
+        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // the list's icon size: not scaled
         StdoutCapture out;
         QStringList expected;
         for (const QString &code : keys.split(' ')) {
