@@ -150,6 +150,10 @@ private slots:
         QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), QString("dir entry count = 0"));
         close(fd);
         QCOMPARE(rows(), QStringList{"^.."});
+        // A new list and a cleared one have no rows, not even one for the view to draw.
+        QCOMPARE(ZListBox("%I%M", nullptr, 0, 0).model()->rowCount(), 0);
+        WindowInspector::list(*w)->clear();
+        QCOMPARE(WindowInspector::list(*w)->model()->rowCount(), 0);
     }
 
     // A folder that cannot be listed prints its line and leaves the user where
