@@ -1,18 +1,17 @@
 #pragma once
 
-// Shared pieces of the window tests: a program directory of the test's own,
-// output capture, and a look inside the main window.
+// Shared pieces of the window tests: a program directory, output capture, a look inside the window.
 
 #include "app/zfileselectdialog.h"
+#include "platform/fsname.h"
 #include "platform/zapplication.h"
+#include "platform/zlistbox.h"
+#include "platform/zsettingitem.h"
+#include "settings/systemsettings.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTest>
+#include <QTemporaryDir>
+#include <QtTest>
 
-#include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 struct WindowInspector
@@ -39,9 +38,8 @@ inline QString dirFile(const char *name) { return testAppDir() + name; }
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
 }
 
 inline QByteArray readFile(const QString &path)
@@ -54,50 +52,44 @@ inline QByteArray readFile(const QString &path)
 class StdoutCapture
 {
 public:
-    StdoutCapture() { fflush(stdout), dup2(fileno(file), 1); }
+    StdoutCapture() { file.open(), fflush(stdout), dup2(file.handle(), 1); }
     ~StdoutCapture() { finish(); }
     QByteArray finish()
     {
         if (saved >= 0) {
-            fflush(stdout), dup2(saved, 1), close(saved), saved = -1, rewind(file);
-            char buf[65536];
-            for (size_t n; (n = fread(buf, 1, sizeof buf, file)) > 0;)
-                text.append(buf, qsizetype(n));
-            fclose(file);
+            fflush(stdout), dup2(saved, 1), close(saved), saved = -1;
+            file.seek(0);
+            text = file.readAll();
         }
         return text;
     }
     // The program's lines, less the test framework's own messages.
     QStringList lines()
     {
-        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'));
+        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         out.removeIf([](const QString &l) { return l.startsWith("QWARN ") || l.startsWith("QDEBUG "); });
-        if (!out.isEmpty() && out.last().isEmpty())
-            out.removeLast();
         return out;
     }
 
 private:
-    FILE *file = tmpfile();
     int saved = dup(1);
+    QTemporaryFile file;
     QByteArray text;
 };
 
-// main() for the window tests: argv[0] lies in a fresh program directory, so
-// mplayer.ini and mplayer are the test's.
-#define MORVANE_GUI_TEST_MAIN(TestClass)                                                    \
-    int main(int argc, char **argv)                                                         \
-    {                                                                                       \
-        char made[] = "/tmp/morvane-appdir-XXXXXX";                                         \
-        if (!mkdtemp(made))                                                                 \
-            return 2;                                                                       \
-        static QByteArray argv0 = QByteArray(made) + "/morvane";                            \
-        std::vector<char *> args(argv, argv + argc);                                        \
-        args[0] = argv0.data();                                                             \
-        ZApplication app(argc, args.data(), 1);                                             \
-        testAppDir() = QString::fromUtf8(made) + QLatin1Char('/');                          \
-        TestClass test;                                                                     \
-        const int result = QTest::qExec(&test, argc, args.data());                          \
-        QDir(testAppDir()).removeRecursively();                                             \
-        return result;                                                                      \
-    }
+// main() for the window tests: argv[0] lies in a fresh program directory, whose mplayer.ini and mplayer are the test's.
+template <class Test> int guiTestMain(int argc, char **argv)
+{
+    QTemporaryDir made;
+    if (!made.isValid())
+        return 2;
+    static QByteArray argv0 = QFile::encodeName(made.filePath("morvane"));
+    argv[0] = argv0.data();
+    ZApplication app(argc, argv, 1);
+    testAppDir() = made.path() + QLatin1Char('/');
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#define MORVANE_GUI_TEST_MAIN(TestClass) \
+    int main(int argc, char **argv) { return guiTestMain<TestClass>(argc, argv); }

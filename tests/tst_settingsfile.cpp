@@ -1,19 +1,13 @@
 // The settings file, names as bytes, the program directory and key codes.
 
-#include "platform/fsname.h"
 #include "platform/keycodes.h"
 #include "platform/zconfig.h"
 #include "settings/appdir.h"
 #include "testsupport.h"
 
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include <sys/stat.h>
 
-namespace {
-QString u16(QStringView text) { return text.toString(); }
-} // namespace
+static QString u16(QStringView text) { return text.toString(); }
 
 class SettingsFileTest : public QObject
 {
@@ -25,13 +19,12 @@ class SettingsFileTest : public QObject
 private slots:
     void reads()
     {
-        // No file, or a folder in its place: defaults.
         QVERIFY(ZConfig(dir.filePath("none.ini"), true).readEntry("FILESELECT", "FILTER", QString()).isNull());
         QCOMPARE(ZConfig(dir.path(), true).readNumEntry("SYS_SYSTEM_SET", "DisplayTimeout", -1), -1);
         writeFile(path(), "[HiSpeedMode]\nEnabled=true\n[hispeedmode]\nenabled=false\n[N]\nT = 45 \nBad=12x\n"
                           "[B]\nb1=1\nb2=YES\nb3= on\nb4=0\nb5=no\nb6=Off\nb7=maybe\n");
         ZConfig c(path(), false);
-        QStringList got; // as a flag with default false, with default true, as a number with default -1
+        QStringList got; // each as a flag with default false, with default true, as a number with default -1
         for (const QString at : {"HiSpeedMode/Enabled", "hispeedmode/enabled", "HISPEEDMODE/ENABLED", "HiSpeedMode/T",
                                  "N/T", "N/Bad", "B/b1", "B/b2", "B/b3", "B/b4", "B/b5", "B/b6", "B/b7"}) {
             const QString g = at.section('/', 0, 0), k = at.section('/', 1);
@@ -41,10 +34,8 @@ private slots:
         QCOMPARE(got.join(' '), QString("11-1 00-1 01-1 01-1 0145 01-1 111 11-1 11-1 000 00-1 00-1 01-1"));
     }
 
-    // A write changes one value in the file's own form (mark, line breaks,
-    // spacing, comments, unknown lines), keeps what was edited since the
-    // file was read, and the value reads back. Names are bytes: bytes that
-    // are no text travel as lone surrogates U+DC80..U+DCFF.
+    // A write changes one value of the file as it is now, in its own form, and the
+    // value reads back. Bytes that are no text travel as lone surrogates U+DC80+byte.
     void writes_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -57,17 +48,14 @@ private slots:
         };
         fresh("commas, equals, comment marks", "*.avi,*.mp4, a=b # ; [L]", "*.avi,*.mp4, a=b # ; [L]");
         fresh("quotes", "\"q\" 'single'", "\"\\\"q\\\" 'single'\"");
+        fresh("quote at the end", "My \"Films\"", "My \"Films\"");
         fresh("leading blank", " lead", "\" lead\"");
         fresh("trailing tab", "trail\t", "\"trail\\t\"");
         fresh("newline", "two\nlines", "\"two\\nlines\"");
         fresh("carriage return", "a\rb", "\"a\\rb\"");
         fresh("backslashes", "C:\\d\\\"x\\n", "C:\\d\\\"x\\n");
-        fresh("a line of its own", "# no ; [LANGUAGE]", "# no ; [LANGUAGE]");
         fresh("empty", "", "");
         fresh("utf-8", QString::fromUtf8("Фильмы/电影 🎬"), "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B/\xE7\x94\xB5\xE5\xBD\xB1 \xF0\x9F\x8E\xAC");
-        fresh("E9 alone", u16(u"caf\xDCE9"), "caf\xE9");
-        fresh("FF", u16(u"\xDCFF"), "\xFF");
-        fresh("encoded surrogate", u16(u"\xDCED\xDCB2\xDC80"), "\xED\xB2\x80");
         fresh("overlong slash", u16(u"\xDCC0\xDCAF"), "\xC0\xAF");
         fresh("above U+10FFFF", u16(u"\xDCF4\xDC90\xDC80\xDC80x"), "\xF4\x90\x80\x80x");
         fresh("cut short", u16(u"\xDCE2\xDC82"), "\xE2\x82");
@@ -81,8 +69,7 @@ private slots:
         row("new key", kept, QByteArray(kept).replace("x=1\n", "x=1\ny=2\n"), "2", "CUSTOM/y");
         row("new group", kept, kept + "\n[HiSpeedMode]\nEnabled=true\n", "true", "HiSpeedMode/Enabled");
         const QByteArray bom = "\xEF\xBB\xBF";
-        row("byte-order mark", bom + "[FILESELECT]\nLASTDIR=/old\n", bom + "[FILESELECT]\nLASTDIR=/new\n");
-        row("CRLF", "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n", "[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
+        row("mark, CRLF", bom + "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n", bom + "[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
         row("CRLF new key", "[FILESELECT]\r\nF=*\r\n[X]\r\n", "[FILESELECT]\r\nF=*\r\nLASTDIR=/new\r\n[X]\r\n");
         row("CRLF new group", bom + "[L]\r\nE=Q", bom + "[L]\r\nE=Q\r\n\r\n[FILESELECT]\r\nLASTDIR=/new\r\n");
         row("spacing", "[FILESELECT]\n  LASTDIR = /old \t\n", "[FILESELECT]\n  LASTDIR = /new \t\n");
@@ -108,8 +95,7 @@ private slots:
         QCOMPARE(ZConfig(path(), false).readEntry(group, key, "-"), value);
     }
 
-    // A new file takes the name (rename, not a rewrite in place) or nothing
-    // changes and the write says it failed.
+    // A new file takes the name (rename, not a rewrite in place), or nothing changes and the write fails.
     void writesWholeFilesOrNothing()
     {
         writeFile(path(), "[A]\nk=1\n");
@@ -121,19 +107,18 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"mplayer.ini"});
         QVERIFY(!ZConfig(path(), false).writeEntry("A", "k", QString("3")));
         QCOMPARE(readFile(path()), QByteArray("[A]\nk=2\n"));
-        const QString folder = dir.filePath("gone");
-        QVERIFY(QDir().mkpath(folder));
-        ZConfig gone(folder + "/mplayer.ini", true);
-        QVERIFY(QDir(folder).removeRecursively());
-        QVERIFY(!gone.writeEntry("A", "k", QString("4")));
-        QVERIFY(!QFile::exists(folder));
+        // A file removed meanwhile is written again from what the object knows, each key in its group.
+        writeFile(path(), "[A]\nk=1\n[B]\n");
+        ZConfig config(path(), true);
+        QVERIFY(config.writeEntry("A", "j", QString("2")) && QFile::remove(path()));
+        QVERIFY(config.writeEntry("B", "x", QString("3")));
+        QCOMPARE(readFile(path()), QByteArray("[A]\nk=1\nj=2\n[B]\nx=3\n"));
     }
 
     void odds()
     {
         // Half a pair, or a surrogate no decoding makes, is written as U+FFFD.
         QCOMPARE(fsEncode(u16(u"\xD800" u"a" u"\xDC7F")), QByteArray("\xEF\xBF\xBD" "a" "\xEF\xBF\xBD"));
-        QVERIFY(fsEncode(QString()).isNull() && !fsDecode(QByteArray("")).isNull() && !appDirFrom("morvane").isNull());
         QStringList dirs;
         for (const char *argv0 : {"morvane", "/morvane", "/opt/m/morvane", "./morvane", "a b/c/"})
             dirs << appDirFrom(argv0);
