@@ -11,37 +11,32 @@ sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" "$(dirname "$0")
 
 step "starting Morvane from its program directory ($2)"
 start_display "$2" || fail "the $2 display did not start"
-if [ "$kind" != weston ]; then
-    xmessage -geometry +660+560 "another window" >/dev/null 2>&1 & started+=($!)
-    wait_ms 10000 window_of xmessage || fail "the other window did not appear"
-fi
+[ "$kind" = weston ] || { xmessage -geometry +660+560 "another window" >/dev/null 2>&1 & started+=($!); }
+[ "$kind" = weston ] || wait_ms 10000 window_of xmessage || fail "the other window did not appear"
 start_morvane "$work" "$app/morvane"
-for row in "dir:$odd" "dir:Sub folder" "file:a-wide.avi" "file:clip.avi" "file:$hostile" "file:wide.avi"; do printed "$row" || fail "no '$row'"; done
 sleep 0.3 && shot "$shots/list.png"
 # Rows from 0: "..", $odd, ".." (for a name sorting before "."), "Sub folder", a-wide.avi, clip.avi, $hostile, wide.avi.
 choose() { key Home $(printf 'Down %.0s' $(seq "$1")) Return; }
 has_focus() { [ "$kind" = weston ] || { [ "$(xdotool getwindowfocus)" = "$win" ] && [ "$kind" = xvfb -o "$(xdotool getactivewindow)" = "$win" ]; }; }
 deactivations() { grep -cx WindowDeactivate "$out" || :; }
-shape_in() { shot "$work/s.png" && shape "$1" "$2" "$work/s.png"; }
 
 for row in "4 a-wide.avi 16/9" "5 clip.avi 4/3"; do
-    set -- $row
-    step "playing $2: the player's command line, the shape in the window resized, the focus"
-    before=$(deactivations) && choose "$1" && wait_ms 10000 play_run "$2" || fail "no play run for $2"
-    for arg in "[-wid]" "[-slave]" "[-quiet]" "[-idle]" "[-framedrop]"; do play_run "$2" | grep -qF -- "$arg" || fail "no $arg: $(play_run "$2")"; done
+    read -r n file aspect <<<"$row"
+    step "playing $file: the adapter's window id, the shape in the window resized, the focus"
+    before=$(deactivations) && choose "$n" && wait_ms 10000 play_run "$file" "[-wid]" || fail "no play run with -wid for $file"
     for size in 240x320 640x480 240x320; do
         xdotool windowsize "$win" ${size/x/ }
-        wait_ms 8000 shape_in "$size" "$3" || fail "$2 in $size: $(shape_in "$size" "$3")"
-        [ "$1" = 4 ] && cp "$work/s.png" "$shots/playing-$size.png"
+        wait_ms 8000 eval 'shot "$work/s.png" && shape "$size" "$aspect" "$work/s.png"' || fail "$file in $size: $(shape "$size" "$aspect" "$work/s.png")"
+        [ "$n" = 4 ] && cp "$work/s.png" "$shots/playing-$size.png"
     done
-    moves 0.8 || fail "the picture of $2 does not move"
-    [ "$(deactivations)" = "$before" ] || fail "Morvane lost the focus when $2 started"
-    has_focus || fail "Morvane does not have the focus while $2 plays"
-    if [ "$kind" != weston ] && [ "$1" = 4 ]; then
+    moves 0.8 || fail "the picture of $file does not move"
+    [ "$(deactivations)" = "$before" ] || fail "Morvane lost the focus when $file started"
+    has_focus || fail "Morvane does not have the focus while $file plays"
+    if [ "$kind" != weston ] && [ "$n" = 4 ]; then
         step "pausing when another window is activated, resuming when Morvane is again"
         focus "$(window_of xmessage)"
         wait_ms 3000 eval '[ "$(deactivations)" -gt "$before" ]' || fail "Morvane was not told it lost the focus"
-        wait_ms 3000 still 0.8 || fail "the picture still moves with Morvane inactive"
+        wait_ms 3000 eval 'two_shots 0.8 && [ "$a" = "$b" ]' || fail "the picture still moves with Morvane inactive"
         focus "$win" && wait_ms 3000 has_focus || fail "Morvane did not get the focus back"
         wait_ms 3000 moves 0.5 || fail "the picture did not move again"
     fi
@@ -55,12 +50,10 @@ wait_ms 3000 printed "dir:inner" || fail "clicking 'Sub folder' did not open it"
 key Return && wait_ms 3000 printed "enter dir '$media/Sub folder/..'" || fail "Enter on '..' did not go up"
 
 step "the options menu, About and the CPU-speed dialog"
-sleep 0.2 && xdotool mousemove 300 400 key F3 && sleep 0.5 && (win= && shot "$work/m.png")
-convert "$work/m.png" -crop 240x320+0+0 +repage "$shots/options-menu.png"
+sleep 0.2 && xdotool mousemove 300 400 key F3 && sleep 0.5 && (win= && shot "$shots/options-menu.png" 240x320+0+0)
 key Down Down Return && wait_ms 3000 window_of About || fail "About did not open from the options menu"
 key Return && wait_ms 3000 eval '[ -z "$(window_of About)" ]' || fail "OK did not close About"
-key F3 && sleep 0.4 && key Down Return
-wait_ms 3000 window_of "CPU speed" || fail "the CPU-speed dialog did not open (keys after About lost?)"
+key F3 && sleep 0.4 && key Down Return && wait_ms 3000 window_of "CPU speed" || fail "the CPU-speed dialog did not open (keys after About lost?)"
 key Return && wait_ms 3000 grep -qx "Enabled=true" "$app/mplayer.ini" || fail "Enabled=true is not on disk"
 
 step "the playback keys reach the window; F2 leaves no player after 1 s and brings the list back"
@@ -69,16 +62,7 @@ key Page_Up Page_Down F1 Left 3 1 Right
 for code in 0x1004 0x1016 0x1017 0x1030 0x1012 0x33 0x31 0x1014; do wait_ms 3000 printed "pressed $code" || fail "no $code"; done
 no_players && fail "MPlayer ended on the playback keys"
 stop && wait_ms 1000 no_players || fail "an MPlayer process is left a second after F2"
-wait_ms 2000 shows 200x100+20+160 0.95 -1 || fail "the list is not back"
-
-step "a clip over the scaling size is scaled, a 320x240 one not; a hostile name reaches MPlayer intact"
-for row in "7 wide.avi" "6 $hostile"; do
-    choose "${row%% *}" && wait_ms 10000 play_run "${row#* }" || fail "no play run for ${row#* }"
-    sleep 0.5 && stop && wait_ms 1000 no_players || fail "an MPlayer process is left after F2"
-done
-play_run wide.avi | grep -qF "[-vf] [scale=320:240]" || fail "a 1280x768 clip was not scaled"
-play_run clip.avi | grep -qF "[-vf] [scale=320:240]" && fail "a 320x240 clip was scaled"
-[ -z "$(find "$work" -name pwned)" ] || fail "a file name ran a command"
+wait_ms 2000 eval 'shot "$work/s.png" && read -r m _ < <(stats "$work/s.png" 200x100+20+160) && above "$m" 0.95' || fail "the list is not back"
 
 step "quitting with the Exit soft key"
 xdotool mousemove 197 304 click 1 && quit
@@ -87,7 +71,6 @@ grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR on disk is not $m
 step "a program directory nobody may write: after a walk and Exit its settings file is as it was, nothing beside it"
 chmod 444 "$app/mplayer.ini" && chmod 555 "$app" && cp "$app/mplayer.ini" "$work/expected.ini"
 [ "$(id -u)" = 0 ] && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups --) # root writes anywhere
-"${as[@]}" sh -c ": >'$app/probe'" 2>/dev/null && fail "the program directory can still be written"
 start_morvane "$work" "${as[@]}" env HOME="$work" XDG_RUNTIME_DIR= "$app/morvane"
 choose 3 && wait_ms 3000 printed "enter dir '$media/Sub folder'" || fail "could not walk into 'Sub folder'"
 key F4 && quit

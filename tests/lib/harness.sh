@@ -12,9 +12,8 @@ harness() {
     mkdir -p "$shots" && rm -f "$shots/failed.png" && trap harness_end EXIT
 }
 harness_end() {
-    local rc=$? i self kids=" $(pgrep -P $$ | tr '\n' ' ') "
+    local rc=$? i self kids=" $(pgrep -P $$ | tr '\n' ' ') " orphans=$(players)
     read -r self _ </proc/self/stat && [ "$self" = $$ ] || return # not in a subshell ending on an error
-    local orphans=$(players)
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do [[ $kids == *" ${started[i]} "* ]] && kill "${started[i]}"; done
     wait 2>/dev/null
     for i in $orphans; do grep -qa -- -slave "/proc/$i/cmdline" 2>/dev/null && kill "$i"; done # left by Morvane
@@ -74,20 +73,17 @@ below() { [ -n "$1" ] || return 0; echo "$1"; local c; for c in $(pgrep -P "$1")
 players() { local p found=1; for p in $(below "$morvane_pid") "${left[@]}"; do grep -qa -- -slave "/proc/$p/cmdline" 2>/dev/null && echo "$p" && found=0; done; return $found; }
 no_players() { ! players >/dev/null; }
 stop() { left+=($(below "$morvane_pid")) && key F2; }
-# The play run (not the probe) the adapter logged for $media/$1.
-play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]"; }
+# play_run NAME [ARGS]: the play run (not the probe) the adapter logged for $media/NAME, holding ARGS ("[-vo] [x11]").
+play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
-shot() { "$build/tests/xwinshot" "${win:-root}" 2>/dev/null | convert ppm:- "$1" 2>/dev/null; }
+shot() { "$build/tests/xwinshot" "${win:-root}" 2>/dev/null | convert ppm:- ${2:+-crop "$2" +repage} "$1" 2>/dev/null; }
 print_of() { convert "$1" ${2:+-crop "$2" +repage} -format '%#' info:; }
 # stats FILE WxH+X+Y: mean brightness (0..1), spread, brightest value.
 stats() { convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation] %[fx:maxima]\n' info:; }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
-# shows REGION MEAN SPREAD: a new shot where REGION is brighter than MEAN and spreads more than SPREAD.
-shows() { shot "$work/s.png" && set -- $(stats "$work/s.png" "$1") "$2" "$3" && above "$1" "$4" && above "$2" "$5"; }
-# moves SECONDS [REGION] / still SECONDS [REGION]: two shots that far apart differ / match.
+# two_shots SECONDS [REGION]: $a and $b, the prints of two shots that far apart; moves: they differ.
 two_shots() { shot "$work/a.png" && sleep "$1" && shot "$work/b.png" && a=$(print_of "$work/a.png" ${2:-}) && b=$(print_of "$work/b.png" ${2:-}); }
 moves() { local a b; two_shots "$@" && [ "$a" != "$b" ]; }
-still() { local a b; two_shots "$@" && [ "$a" = "$b" ]; }
 # shape WxH ASPECT FILE: all not black has ASPECT (16/9) within 5 %, fills one way, centred between bars.
 shape() {
     local w h x y W=${1%x*} H=${1#*x} n=${2%/*} d=${2#*/} off

@@ -5,21 +5,17 @@ root=$work/root media=$work/media icons=(16 22 24 32 48 64 128 256)
 
 step "building the package"
 cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.out" 2>&1 || { logs+=("$work/cpack.out"); fail "cpack failed"; }
-deb=$(ls "$work/deb"/morvane_*.deb)
-[[ $deb =~ ^$work/deb/morvane_[0-9][0-9.]*_$(dpkg --print-architecture).deb$ ]] || fail "unexpected package file: '$deb'"
+deb=$(ls "$work/deb"/morvane_[0-9]*_$(dpkg --print-architecture).deb) || fail "no morvane_VERSION_ARCH.deb: $(ls "$work/deb")"
 for dep in mplayer libc6 libstdc++6 libqt6widgets6; do [[ ", $(dpkg-deb -f "$deb" Depends)," == *", $dep"[\ ,]* ]] || fail "no $dep"; done
 
-step "checking the file list: modes, owners, paths, icon sizes"
-{   printf -- '-rwxr-xr-x root/root ./usr/%s\n' bin/morvane lib/morvane/morvane lib/morvane/mplayer
-    printf -- '-rw-r--r-- root/root ./usr/%s\n' lib/morvane/mplayer.ini share/applications/morvane.desktop \
-        share/doc/morvane/changelog.gz share/doc/morvane/copyright share/icons/hicolor/scalable/apps/morvane.svg \
-        share/man/man1/morvane.1.gz $(for s in "${icons[@]}"; do echo "share/icons/hicolor/${s}x$s/apps/morvane.png"; done); } | sort >"$work/expected"
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 } $1 ~ /^d/ && $1 != "drwxr-xr-x" { print "directory", $6, $1 }' \
-    | sort | diff -u "$work/expected" - || fail "the package holds other files than expected"
+step "checking the file list (modes, owners, icon sizes and stripping: lintian's, below)"
+printf './usr/%s\n' bin/morvane lib/morvane/morvane lib/morvane/mplayer lib/morvane/mplayer.ini share/applications/morvane.desktop \
+    share/doc/morvane/changelog.gz share/doc/morvane/copyright share/icons/hicolor/scalable/apps/morvane.svg share/man/man1/morvane.1.gz \
+    $(for s in "${icons[@]}"; do echo "share/icons/hicolor/${s}x$s/apps/morvane.png"; done) | sort >"$work/expected"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | diff -u "$work/expected" - || fail "the package holds other files than expected"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
-for s in "${icons[@]}"; do file -b "$root/usr/share/icons/hicolor/${s}x$s/apps/morvane.png" | grep -q "^PNG image data, $s x $s," || fail "${s}px icon"; done
 
-step "desktop-file-validate and lintian (an unstripped executable is a warning)"
+step "desktop-file-validate and lintian"
 desktop-file-validate "$root/usr/share/applications/morvane.desktop" || fail "the desktop entry is not valid"
 lintian --tag-display-limit 0 "$deb" | tee "$work/lintian.out"
 grep -q '^[EW]: ' "$work/lintian.out" && fail "lintian reports errors or warnings"
@@ -39,8 +35,7 @@ start_display xvfb && mkdir -p "$media/inside" "$work/home1" "$work/home2" || fa
 
 step "first user: LASTDIR stored in a file of their own, the rest the default"
 run "$work/home1"
-[ "$(grep -v '^LASTDIR=' "$user1")" = "$(grep -v '^LASTDIR=' "$work/default.ini")" ] && grep -qxF "LASTDIR=$media/inside" "$user1" \
-    || fail "the user's file is not the default with LASTDIR=$media/inside: $(cat "$user1")"
+sed "s|^LASTDIR=.*|LASTDIR=$media/inside|" "$work/default.ini" | cmp - "$user1" || fail "the user's file is not the default with LASTDIR=$media/inside"
 cp "$user1" "$work/user1.ini"
 
 step "second user, by XDG_DATA_HOME: a file of their own"
