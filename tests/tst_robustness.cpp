@@ -1,23 +1,15 @@
-// Long and hostile runs: many play/stop cycles, players that misbehave,
-// unusable settings files, a huge folder.
+// Long and hostile runs: many play/stop cycles, players that misbehave, unusable settings files, a huge folder.
 
 #include "platform/zconfig.h"
-#include "platform/zlistbox.h"
-#include "platform/zsettingitem.h"
 #include "settings/devicecontrol.h"
-#include "settings/systemsettings.h"
 #include "testsupport.h"
 #include <QRandomGenerator>
-#include <QtTest>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
 
-// Notes a probe in the player log, its process group in pid, and reads lines
-// into input.log until "quit". FAKE_PLAYER: "deaf" reads nothing; "stubborn"
-// ignores input, end-of-file and TERM; "flood" prints from a process of its
-// own; "real" is Debian's MPlayer.
+// Logs probes, its group (pid) and input (input.log). FAKE_PLAYER: deaf; stubborn ignores input, EOF, TERM; flood; real: MPlayer.
 const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
 case " $* " in *" -identify "*) echo "probed [-identify]" >>"$MORVANE_PLAYER_LOG"; exit 0;; esac
@@ -40,7 +32,6 @@ long residentKiB() { return QByteArray(readFile("/proc/self/statm")).split(' ').
 // No child of ours, not even a zombie, and nothing left of the last player's group.
 bool nothingLeft()
 {
-    errno = 0;
     const bool noChild = waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
     const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(QString(readFile(dirFile("pid")).trimmed()));
     return noChild && (!QFile::exists(dirFile("pid")) || QProcess::execute("sh", {"-c", live}) == 1);
@@ -77,8 +68,7 @@ private slots:
 
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(nothingLeft(), 2000); }
 
-    // After a warm-up (caches that stay for good), 200 cycles leave no
-    // descriptor, process or memory behind.
+    // After a warm-up (caches that stay for good), 200 cycles leave no descriptor, process or memory behind.
     void manyPlayStopCycles()
     {
         ZFileSelectDialog w;
@@ -108,8 +98,7 @@ private slots:
         QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi";
     }
 
-    // Choosing the file and 600 keys take under 2 s; F2 brings the list back
-    // within 1 s (0.2 s if the player quits). Only regular files are probed.
+    // Choosing the file and 600 keys take < 2 s; F2 brings the list back in 1 s (0.2 s if the player quits). Only files are probed.
     void misbehavingPlayers()
     {
         QFETCH(QByteArray, player);
@@ -136,39 +125,22 @@ private slots:
             QVERIFY2(readFile(runs).contains("[-slave]") && !readFile(runs).contains("[-identify]"), readFile(runs));
     }
 
-    void unusableSettingsFiles_data()
-    {
-        QTest::addColumn<QByteArray>("contents");
-        QByteArray garbage(256 * 1024, '\0');
-        QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
-        QByteArray big = "# grown by hand\n[FILESELECT]\nLASTDIR=" + tmp.path().toUtf8() + "\nFILTER=*.avi\n[NOTES]\n";
-        for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
-            big += "note" + QByteArray::number(i) + "=kept here, " + QByteArray(60, 'x') + "\n";
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("binary garbage") << garbage;
-        QTest::newRow("10 MB, kept but for LASTDIR") << big;
-    }
-
-    // The window opens; quitting stores the folder shown.
+    // A window opens from an empty or a garbage settings file; quitting stores the folder shown.
     void unusableSettingsFiles()
     {
-        QFETCH(QByteArray, contents);
-        const bool big = contents.size() > 1000000;
-        if (big && Sanitized)
-            QSKIP("too slow under the sanitizers");
-        writeFile(dirFile("mplayer.ini"), contents);
-        ZFileSelectDialog w;
-        const QString other = QDir(tmp.path()).canonicalPath() + "/other";
-        QDir().mkpath(other);
-        QVERIFY(!big || WindowInspector::currentDir(w) == QDir(tmp.path()).canonicalPath());
-        w.openDir(other);
-        QMetaObject::invokeMethod(&w, "slotQuit");
-        QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR", ""), other);
-        const QByteArray was = "LASTDIR=" + tmp.path().toUtf8() + "\n", now = "LASTDIR=" + other.toUtf8() + "\n";
-        QVERIFY(!big || readFile(dirFile("mplayer.ini")) == contents.replace(was, now));
+        QByteArray garbage(256 * 1024, '\0');
+        QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+        const QString shown = QDir(tmp.path()).canonicalPath();
+        for (const QByteArray &contents : {QByteArray(), garbage}) {
+            writeFile(dirFile("mplayer.ini"), contents);
+            ZFileSelectDialog w;
+            w.openDir(shown);
+            QMetaObject::invokeMethod(&w, "slotQuit");
+            QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR", ""), shown);
+        }
     }
 
-    // On a tmpfs where there is one: making 100,000 entries on a disk is slow.
+    // A 10 MB settings file is kept but for LASTDIR. The folder is on a tmpfs where there is one.
     void hundredThousandEntries()
     {
         if (Sanitized)
@@ -177,19 +149,22 @@ private slots:
         QDir dir(where.path());
         for (int i = 100000; i < 150000; ++i) // named so that they sort as made
             QVERIFY(dir.mkdir(QString("folder-%1").arg(i)) && QFile(dir.filePath(QString("film-%1.avi").arg(i))).open(QIODevice::WriteOnly));
+        const QByteArray was = "LASTDIR=" + tmp.path().toUtf8() + "\n", now = "LASTDIR=" + dir.canonicalPath().toUtf8() + "\n";
+        QByteArray big = "# grown by hand\n[FILESELECT]\n" + was + "FILTER=*.avi\n[NOTES]\n";
+        for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
+            big += "note" + QByteArray::number(i) + "=kept here, " + QByteArray(60, 'x') + "\n";
+        writeFile(dirFile("mplayer.ini"), big);
         ZFileSelectDialog w;
         w.show();
+        QCOMPARE(WindowInspector::currentDir(w), QDir(tmp.path()).canonicalPath());
         const int fds = openDescriptors();
         w.openDir(where.path());
         ZListBox *list = WindowInspector::list(w);
-        list->setFocus();
         QTest::keyClick(list, Qt::Key_End);
         QCOMPARE(list->item(list->currentItem())->getSubItemText(1, 0), QString("film-149999.avi"));
-        for (Qt::Key k : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Return})
-            QTest::keyClick(list, k);
-        QVERIFY(WindowInspector::currentDir(w).endsWith("/folder-100000") && list->count() == 1);
-        QTest::keyClick(list, Qt::Key_Return);
         QVERIFY(list->count() == 100001 && openDescriptors() == fds);
+        QMetaObject::invokeMethod(&w, "slotQuit");
+        QVERIFY(readFile(dirFile("mplayer.ini")) == big.replace(was, now));
     }
 };
 
