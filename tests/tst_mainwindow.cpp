@@ -118,20 +118,9 @@ private slots:
         const QByteArray lots(10000, 'W');
         auto w = makeWindow(at(".") + "[LANGUAGE]\nOPTIONS=" + lots + "\nEXIT=R&un\nCPUSPEED=<b>C</b><img src=\"/x\">"
                             + lots + "\nABOUT=&amp;\tF1\nENABLE=<i>on</i>\nDISABLE=off\n");
-        const QByteArray before = readFile(ini());
         ZSoftKey *keys = WindowInspector::softKey(*w);
         QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
         QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->text(), QString("&&amp; F1"));
-        // Alt+U must not quit: once the real accelerator Alt+Z pressed after it has fired, Alt+U would have.
-        w->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), w.get());
-        QPushButton accelerated("&Zed", w.get());
-        accelerated.show();
-        QSignalSpy fired(&accelerated, &QPushButton::clicked);
-        QTest::keyClick(w.get(), Qt::Key_U, Qt::AltModifier);
-        QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
-        QTRY_COMPARE(fired.count(), 1);
-        QCOMPARE(readFile(ini()), before);
         for (QWidget *b : {keys->button(ZSoftKey::LEFT), keys->button(ZSoftKey::RIGHT)})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint()), b->size())));
         const QStringList shown = viaMenu(*w, 0, [&](QDialog *d) {
