@@ -19,8 +19,6 @@
 struct WindowInspector
 {
     static ZListBox *list(ZFileSelectDialog &w) { return w.listBox; }
-    static ZSoftKey *softKey(ZFileSelectDialog &w) { return w.softKey; }
-    static ZOptionsMenu *menu(ZFileSelectDialog &w) { return w.optionsMenu; }
     static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
     static bool playing(ZFileSelectDialog &w) { return w.isPlaying; }

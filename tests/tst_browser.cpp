@@ -1,5 +1,3 @@
-// Listing folders into the window and acting on the chosen row.
-
 #include "platform/keycodes.h"
 #include "platform/resiconreader.h"
 #include "testsupport.h"
@@ -175,8 +173,7 @@ private slots:
         }
     }
 
-    // Names as a card from another system holds them, and names hostile to shells: listed, shown readably,
-    // probed and played by their exact bytes, and a folder entered and remembered across a restart.
+    // Names from other systems and hostile to shells: listed, shown, probed, played, entered and remembered as bytes.
     void namesAsBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -213,7 +210,6 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F2);
 
         WindowInspector::select(*w, folder);
-        QCOMPARE(fsEncode(WindowInspector::currentDir(*w)), QByteArray(base + ".d"));
         QMetaObject::invokeMethod(w.get(), "slotQuit");
         ZFileSelectDialog again;
         QCOMPARE(fsEncode(WindowInspector::currentDir(again)), QByteArray(base + ".d"));

@@ -1,5 +1,3 @@
-// The main window: start-up, texts, soft keys, menu, dialogs, keys, quit.
-
 #include "platform/zmessagedlg.h"
 #include "platform/zoptionsmenu.h"
 #include "platform/zsingleselectdlg.h"
@@ -38,14 +36,14 @@ QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *
             timer.stop(), act(d);
     });
     timer.start(20);
-    WindowInspector::menu(w)->itemAt(item)->trigger();
+    w.findChild<ZOptionsMenu *>()->itemAt(item)->trigger();
     return seen;
 }
 
 QStringList texts(ZFileSelectDialog &w) // the soft keys', then the menu items'
 {
-    QStringList out{WindowInspector::softKey(w)->text(ZSoftKey::LEFT), WindowInspector::softKey(w)->text(ZSoftKey::RIGHT)};
-    for (QAction *a : WindowInspector::menu(w)->actions())
+    QStringList out{w.findChild<ZSoftKey *>()->text(ZSoftKey::LEFT), w.findChild<ZSoftKey *>()->text(ZSoftKey::RIGHT)};
+    for (QAction *a : w.findChild<ZOptionsMenu *>()->actions())
         out << a->text();
     return out;
 }
@@ -72,7 +70,7 @@ private slots:
         QVERIFY(WindowInspector::hiSpeed(*w));
         QCOMPARE(w->windowTitle() + w->mainWidgetTitle(), QString("MorvaneMorvane"));
         QCOMPARE(texts(*w), (QStringList{"Options", "Exit", "CPU speed", "About"}));
-        QVERIFY(!WindowInspector::menu(*w)->itemAt(2));
+        QVERIFY(!w->findChild<ZOptionsMenu *>()->itemAt(2));
         StdoutCapture again;
         w = makeWindow(""); // no settings: the working folder is shown
         QCOMPARE(again.lines().mid(1, 2), (QStringList{"lastDir=''", "enter dir ''"}));
@@ -94,9 +92,8 @@ private slots:
             about = d;
             QTest::keyClick(d, Qt::Key_Return);
         });
-        QCOMPARE(shown.value(0), QString("About"));
-        QVERIFY(shown.value(1).startsWith("Morvane") && about.isNull()); // deleted when closed
-        QTest::mouseClick(WindowInspector::softKey(*w)->button(ZSoftKey::RIGHT), Qt::LeftButton);
+        QVERIFY(shown.value(0) == "About" && shown.value(1).startsWith("Morvane") && about.isNull()); // deleted when closed
+        QTest::mouseClick(w->findChild<ZSoftKey *>()->button(ZSoftKey::RIGHT), Qt::LeftButton);
         QCOMPARE(stored(), QDir::current().canonicalPath());
     }
 
@@ -111,7 +108,6 @@ private slots:
                                                      "enter dir '" + media.path() + "'"}));
         QTest::keyClick(w.get(), Qt::Key_F4);
         QCOMPARE(readFile(ini()), settings);
-        w = makeWindow(settings);
         WindowInspector::select(*w, 0);
         QTest::keyClick(w.get(), Qt::Key_F4);
         QCOMPARE(stored(), QDir(media.path() + "/..").canonicalPath());
@@ -123,9 +119,9 @@ private slots:
         const QByteArray lots(10000, 'W');
         auto w = makeWindow(at(".") + "[LANGUAGE]\nOPTIONS=" + lots + "\nEXIT=R&un\nCPUSPEED=<b>C</b><img src=\"/x\">"
                             + lots + "\nABOUT=&amp;\tF1\nENABLE=<i>on</i>\nDISABLE=off\n");
-        ZSoftKey *keys = WindowInspector::softKey(*w);
+        ZSoftKey *keys = w->findChild<ZSoftKey *>();
         QCOMPARE(keys->button(ZSoftKey::RIGHT)->text(), QString("R&&un"));
-        QCOMPARE(WindowInspector::menu(*w)->itemAt(1)->text(), QString("&&amp; F1"));
+        QCOMPARE(keys->optMenu(ZSoftKey::LEFT)->itemAt(1)->text(), QString("&&amp; F1"));
         for (QWidget *b : {keys->button(ZSoftKey::LEFT), keys->button(ZSoftKey::RIGHT)})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint()), b->size())));
         const QStringList shown = viaMenu(*w, 0, [&](QDialog *d) {

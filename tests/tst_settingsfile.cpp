@@ -1,5 +1,3 @@
-// The settings file, names as bytes and the program directory.
-
 #include "settings/appdir.h"
 #include "testsupport.h"
 
