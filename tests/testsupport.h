@@ -77,16 +77,14 @@ private:
 };
 
 // main() for the window tests: argv[0] lies in a fresh program directory, whose mplayer.ini and mplayer are the test's.
-template <class Test> int guiTestMain(int argc, char **argv)
-{
-    QTemporaryDir made;
-    static QByteArray argv0 = QFile::encodeName(made.filePath("morvane"));
-    argv[0] = argv0.data();
-    ZApplication app(argc, argv, 1);
-    testAppDir() = made.path() + QLatin1Char('/');
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
-
 #define MORVANE_GUI_TEST_MAIN(TestClass) \
-    int main(int argc, char **argv) { return guiTestMain<TestClass>(argc, argv); }
+    int main(int argc, char **argv) \
+    { \
+        QTemporaryDir made; \
+        static QByteArray argv0 = QFile::encodeName(made.filePath("morvane")); \
+        argv[0] = argv0.data(); \
+        ZApplication app(argc, argv, 1); \
+        testAppDir() = made.path() + QLatin1Char('/'); \
+        TestClass test; \
+        return QTest::qExec(&test, argc, argv); \
+    }

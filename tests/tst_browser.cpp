@@ -30,19 +30,20 @@ class BrowserTest : public QObject
         const auto key = [](const char *icon) { return RES_ICON_Reader().getIcon(icon, true).cacheKey(); };
         const QMap<qint64, QString> marks{{key("gen_back_to_arrw_small.bmp"), "^"}, {key("fm_folder_small.bmp"), "/"},
                                           {key("msg_unsupport_file_type_small.bmp"), ""}};
+        const ZListBox *box = WindowInspector::list(*w);
         QStringList out;
-        for (int i = 0; i < WindowInspector::list(*w)->count(); ++i) {
-            const ZSettingItem *item = WindowInspector::list(*w)->item(i);
-            out << marks.value(item->pixmap(0).cacheKey(), "?") + item->getSubItemText(1, 0);
-        }
+        for (int i = 0; i < box->count(); ++i)
+            out << marks.value(box->item(i)->pixmap(0).cacheKey(), "?") + box->item(i)->getSubItemText(1, 0);
         return out;
     }
+
+public:
+    ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); } // names Qt cannot spell
 
 private slots:
     void initTestCase()
     {
         setSystemSettingsPath(tmp.filePath("none.cfg"));
-        writeFile(dirFile("mplayer.ini"), "[FILESELECT]\nFILTER=*.avi;*.mp4\n");
         // A player that only notes the file it was asked to probe or play.
         writeFile(dirFile("mplayer"),
                   "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
@@ -51,11 +52,6 @@ private slots:
         QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
-    }
-
-    void cleanupTestCase()
-    {
-        QProcess::execute("rm", {"-rf", "--", tmp.path()}); // names Qt cannot spell
     }
 
     void listing_data()

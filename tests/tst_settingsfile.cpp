@@ -1,8 +1,8 @@
 #include "settings/appdir.h"
 #include "testsupport.h"
 
-// Writing `value` at "group/key" to a file holding `before` (no file if null) leaves `after`.
-struct Write { QByteArray before; QString where, value; QByteArray after; };
+// Writing `value` at group/key to a file holding `before` (no file if null) leaves `after`.
+struct Write { QByteArray before; QString group, key, value; QByteArray after; };
 Q_DECLARE_METATYPE(Write)
 
 class SettingsFileTest : public QObject
@@ -35,7 +35,7 @@ private slots:
     {
         QTest::addColumn<Write>("w");
         const auto fresh = [](const char *tag, const QString &value, const QByteArray &stored) {
-            QTest::newRow(tag) << Write{{}, "FILESELECT/LASTDIR", value, "[FILESELECT]\nLASTDIR=" + stored + "\n"};
+            QTest::newRow(tag) << Write{{}, "FILESELECT", "LASTDIR", value, "[FILESELECT]\nLASTDIR=" + stored + "\n"};
         };
         fresh("commas, equals, comment marks", "*.avi,*.mp4, a=b # ; [L]", "*.avi,*.mp4, a=b # ; [L]");
         fresh("quotes", "\"q\" 'single'", "\"\\\"q\\\" 'single'\"");
@@ -47,14 +47,14 @@ private slots:
         fresh("empty", "", "");
         fresh("utf-8", QString::fromUtf8("Фильмы/电影 🎬"), "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B/\xE7\x94\xB5\xE5\xBD\xB1 \xF0\x9F\x8E\xAC");
         const auto row = [](const char *tag, const QByteArray &before, const QByteArray &after,
-                            const QString &value = "/new", const QString &where = "FILESELECT/LASTDIR") {
-            QTest::newRow(tag) << Write{before, where, value, after};
+                            const QString &value = "/new", const QString &group = "FILESELECT", const QString &key = "LASTDIR") {
+            QTest::newRow(tag) << Write{before, group, key, value, after};
         };
         const QByteArray kept = "# Morvane\n\n; c\n[FILESELECT]\nFILTER = *.avi\nUNKNOWN=k\nLASTDIR=/old\n\n"
                                 "# next\n[CUSTOM]\nx=1\nthis line does not parse\n[LANGUAGE]\r\nEXIT=Quit\r\n";
         row("comments, order", kept, QByteArray(kept).replace("/old", "/new"));
-        row("new key", kept, QByteArray(kept).replace("x=1\n", "x=1\ny=2\n"), "2", "CUSTOM/y");
-        row("new group", kept, kept + "\n[HiSpeedMode]\nEnabled=true\n", "true", "HiSpeedMode/Enabled");
+        row("new key", kept, QByteArray(kept).replace("x=1\n", "x=1\ny=2\n"), "2", "CUSTOM", "y");
+        row("new group", kept, kept + "\n[HiSpeedMode]\nEnabled=true\n", "true", "HiSpeedMode", "Enabled");
         const QByteArray bom = "\xEF\xBB\xBF";
         row("mark, CRLF", bom + "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n", bom + "[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
         row("CRLF new group", bom + "[L]\r\nE=Q", bom + "[L]\r\nE=Q\r\n\r\n[FILESELECT]\r\nLASTDIR=/new\r\n");
@@ -65,15 +65,14 @@ private slots:
     void writes()
     {
         QFETCH(Write, w);
-        const QString group = w.where.section('/', 0, 0), key = w.where.section('/', 1);
         QFile::remove(path());
         ZConfig config(path(), true);
         if (!w.before.isNull())
             writeFile(path(), w.before);
-        QVERIFY(config.writeEntry(group, key, w.value));
+        QVERIFY(config.writeEntry(w.group, w.key, w.value));
         QCOMPARE(readFile(path()), w.after);
-        QCOMPARE(config.readEntry(group, key, "-"), w.value);
-        QCOMPARE(ZConfig(path(), false).readEntry(group, key, "-"), w.value);
+        QCOMPARE(config.readEntry(w.group, w.key, "-"), w.value);
+        QCOMPARE(ZConfig(path(), false).readEntry(w.group, w.key, "-"), w.value);
     }
 
     // A new file takes the name (rename, not a rewrite in place), or nothing changes and the write fails.
