@@ -5,6 +5,7 @@
 #include "app/zfileselectdialog.h"
 #include "platform/fsname.h"
 #include "platform/zapplication.h"
+#include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
 #include "settings/systemsettings.h"
@@ -12,20 +13,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 struct WindowInspector
 {
     static ZListBox *list(ZFileSelectDialog &w) { return w.listBox; }
-    static ZSoftKey *softKey(ZFileSelectDialog &w) { return w.softKey; }
-    static ZOptionsMenu *menu(ZFileSelectDialog &w) { return w.optionsMenu; }
     static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
     static bool playing(ZFileSelectDialog &w) { return w.isPlaying; }
     static bool paused(ZFileSelectDialog &w) { return w.isPaused; }
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
-    static int displayTimeout(ZFileSelectDialog &w) { return w.displayTimeout; }
     static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe; }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
 };
@@ -78,18 +77,14 @@ private:
 };
 
 // main() for the window tests: argv[0] lies in a fresh program directory, whose mplayer.ini and mplayer are the test's.
-template <class Test> int guiTestMain(int argc, char **argv)
-{
-    QTemporaryDir made;
-    if (!made.isValid())
-        return 2;
-    static QByteArray argv0 = QFile::encodeName(made.filePath("morvane"));
-    argv[0] = argv0.data();
-    ZApplication app(argc, argv, 1);
-    testAppDir() = made.path() + QLatin1Char('/');
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
-
 #define MORVANE_GUI_TEST_MAIN(TestClass) \
-    int main(int argc, char **argv) { return guiTestMain<TestClass>(argc, argv); }
+    int main(int argc, char **argv) \
+    { \
+        QTemporaryDir made; \
+        static QByteArray argv0 = QFile::encodeName(made.filePath("morvane")); \
+        argv[0] = argv0.data(); \
+        ZApplication app(argc, argv, 1); \
+        testAppDir() = made.path() + QLatin1Char('/'); \
+        TestClass test; \
+        return QTest::qExec(&test, argc, argv); \
+    }
