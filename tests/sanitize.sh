@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds Morvane and its tests with ASan (leaks checked too) and UBSan in
-# BUILD_DIR and runs every test that needs no real display stack, with
-# MORVANE_SANITIZED=1: tests leave out volume and memory bounds. Any sanitizer
-# report fails the run, even from a program whose exit status a test ignores.
-#
-#   sanitize.sh SOURCE_DIR BUILD_DIR
+# sanitize.sh SOURCE_DIR BUILD_DIR: builds Morvane and its tests with ASan (leaks checked too) and UBSan in
+# BUILD_DIR and runs every test that needs no real display stack, with MORVANE_SANITIZED=1: tests leave out
+# volume and memory bounds. Any sanitizer report fails the run, even from a program whose exit status a test
+# ignores.
 set -uo pipefail
 
 src=$(cd "$1" && pwd)

@@ -179,7 +179,7 @@ private slots:
         QTest::newRow("one bad byte") << QByteArray("\xD0\xA4\xD0\xB8\x80\xD0\xBB") << QString::fromUtf8("Фи") + bad + "л";
         QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
         QTest::newRow("non-ASCII") << QByteArray("Фильм 电影 🎬") << QString::fromUtf8("Фильм 电影 🎬");
-        for (const char *name : {"it's", "$(touch pwned)", "new\nline\ttab"})
+        for (const char *name : {"it's", "$(touch pwned)", "`id`", "-rf", " two  blanks ", "new\nline\ttab"})
             QTest::newRow(name) << QByteArray(name) << QString(name).replace('\n', QChar(0x240A)).replace('\t', QChar(0x2409));
         QTest::newRow("255 bytes") << QByteArray(251, 'n') << QString(251, 'n');
     }

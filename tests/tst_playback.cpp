@@ -4,6 +4,7 @@
 #include "playback/playbacklimits.h"
 #include "settings/devicecontrol.h"
 #include "testsupport.h"
+#include <QLabel>
 #include <memory>
 #include <sys/wait.h>
 
@@ -103,6 +104,7 @@ private slots:
         QFETCH(KeysRow, row);
         play(*w, clip);
         QVERIFY(WindowInspector::playing(*w) && w->isFullScreenMode() && !WindowInspector::list(*w)->isVisible());
+        QVERIFY(!w->findChild<QLabel *>(QString(), Qt::FindDirectChildrenOnly)->isVisible()); // nor the title bar
         drive(row.script);
         QCOMPARE(WindowInspector::paused(*w), row.paused);
         drive("S");

@@ -1,6 +1,5 @@
-// The identify parser, fed any bytes in the pieces the probe reads (fgets
-// into 80 bytes): a piece without "ID_" changes nothing, and afterwards a
-// well-formed piece for a key sets that value and no other.
+// The identify parser, fed any bytes in the pieces the probe reads (fgets into 80 bytes): a piece without "ID_"
+// changes nothing, and afterwards a well-formed piece for a key sets that value and no other.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"

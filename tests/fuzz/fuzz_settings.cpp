@@ -1,9 +1,7 @@
-// The settings file, which people edit by hand. Whatever the file holds, a
-// value written reads back, from the open object and from a fresh read; every
-// other key reads as before; every other line is still there, in order.
-//
-// Input: byte 0 picks the group, byte 1 the key; bit 0 of byte 2 writes a boolean (bit 1),
-// else byte 3 is the length of the UTF-8 value that follows; the rest is the file.
+// The settings file, which people edit by hand. Whatever the file holds, a value written reads back, from the
+// open object and from a fresh read; every other key reads as before; every other line is still there, in order.
+// Input: byte 0 picks the group, byte 1 the key; bit 0 of byte 2 writes a boolean (bit 1), else byte 3 is the
+// length of the UTF-8 value that follows; the rest is the file.
 
 #include "fuzzcheck.h"
 #include "platform/zconfig.h"

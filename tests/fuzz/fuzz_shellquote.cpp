@@ -1,6 +1,5 @@
-// The quoting between file names and /bin/sh: for any name s (any bytes but
-// NUL), the shell reads back exactly s from the play and identify commands,
-// with s as the program or player folder and as the file.
+// The quoting between file names and /bin/sh: for any name s (any bytes but NUL), the shell reads back exactly s
+// from the play and identify commands, with s as the program or player folder and as the file.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS from the
-# committed corpus. New inputs stay in BUILD_DIR/corpus; a failing input is
-# saved in BUILD_DIR/crashes and fails the run: add it to the corpus.
-#
-#   run.sh SOURCE_DIR BUILD_DIR [SECONDS]
+# run.sh SOURCE_DIR BUILD_DIR [SECONDS]: builds the libFuzzer targets with clang and runs each for SECONDS from
+# the committed corpus. New inputs stay in BUILD_DIR/corpus; a failing input is saved in BUILD_DIR/crashes and
+# fails the run: add it to the corpus.
 set -uo pipefail
 
 src=$(cd "$1" && pwd)
@@ -15,8 +13,7 @@ cmake --build "$build" -j2 --target fuzzers || exit 1
 [ -d /dev/shm ] && export TMPDIR=/dev/shm # the settings target writes a file per input
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
-# The longest input each target looks at: a short settings file, a few pieces
-# of identify output, a path.
+# The longest input each target looks at: a short settings file, a few pieces of identify output, a path.
 for row in settings:2048 identify:1024 shellquote:1024 fsname:512; do
     target=${row%:*}
     log="$build/fuzz_$target.log"
