@@ -64,6 +64,11 @@ no_players && fail "MPlayer ended on the playback keys"
 stop && wait_ms 1000 no_players || fail "an MPlayer process is left a second after F2"
 wait_ms 2000 eval 'shot "$work/s.png" && read -r m _ < <(stats "$work/s.png" 200x100+20+160) && above "$m" 0.95' || fail "the list is not back"
 
+step "a clip over the scaling size plays scaled, a hostile name reaches MPlayer whole and runs nothing"
+choose 7 && wait_ms 10000 play_run wide.avi "[-vf] [scale=320:240]" || fail "no scaled play run for wide.avi"
+stop && wait_ms 1000 no_players && choose 6 && wait_ms 10000 play_run "$hostile" || fail "no play run for '$hostile'"
+stop && wait_ms 1000 no_players && [ -z "$(find "$work" -name pwned)" ] || fail "a player was left, or a name ran a command"
+
 step "quitting with the Exit soft key"
 xdotool mousemove 197 304 click 1 && quit
 grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR on disk is not $media"
