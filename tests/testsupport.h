@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 struct WindowInspector
@@ -45,6 +46,24 @@ inline QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A fake player or other script, made executable.
+inline void writeScript(const QString &path, const QByteArray &text)
+{
+    writeFile(path, text);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+inline int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
+
+// No child of ours is left, not even a zombie.
+inline bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
+
+// No live member of process group `group` is left; zombies count as gone.
+inline bool groupGone(const QString &group)
+{
+    return QProcess::execute("sh", {"-c", QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group)}) == 1;
 }
 
 // Collects what is written to standard output (fd 1) while it lives.

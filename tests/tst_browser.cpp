@@ -45,11 +45,10 @@ private slots:
     {
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         // A player that only notes the file it was asked to probe or play.
-        writeFile(dirFile("mplayer"),
+        writeScript(dirFile("mplayer"),
                   "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
                   "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
                   "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n");
-        QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
     }

@@ -71,8 +71,7 @@ private slots:
             {"echo ID_VIDEO_WIDTH=640; exec sleep 60", Defaults}};
         MediaInfo::setProbeTimeoutMs(1000);
         for (const auto &r : rows) {
-            writeFile(tmp.filePath("mplayer"), "#!/bin/sh\n" + r.script);
-            QFile::setPermissions(tmp.filePath("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            writeScript(tmp.filePath("mplayer"), "#!/bin/sh\n" + r.script);
             QElapsedTimer t;
             t.start();
             const MediaInfo info("a.avi", tmp.filePath("mplayer"));

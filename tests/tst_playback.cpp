@@ -6,7 +6,6 @@
 #include "testsupport.h"
 #include <QLabel>
 #include <memory>
-#include <sys/wait.h>
 
 namespace {
 
@@ -26,8 +25,6 @@ const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosyn
                                "-quiet", "-idle", "-framedrop", "-font", "/usr/language/fonts/AMCSL.TTF"};
 
 QStringList lines(const char *name) { return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts); }
-
-bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1; }
 
 const QHash<char, Qt::Key> Keys = {{'R', Qt::Key_Right}, {'L', Qt::Key_Left}, {'3', Qt::Key_3}, {'1', Qt::Key_1}, {'U', Qt::Key_PageUp},
     {'D', Qt::Key_PageDown}, {'O', Qt::Key_F1}, {'E', Qt::Key_Return}, {'S', Qt::Key_F2}, {'2', Qt::Key_2}, {'^', Qt::Key_Up}};
@@ -72,8 +69,7 @@ class PlaybackTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeFile(dirFile("mplayer"), FakePlayer);
-        QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeScript(dirFile("mplayer"), FakePlayer);
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         DeviceControl::setShellRunner([this](const QByteArray &c) { return commands << c, 0; });
         DeviceControl::setCpuOperatingPointPath(tmp.filePath("op"));

@@ -1,10 +1,8 @@
 // The two-way pipe to a player: statuses, descriptors, signals, players that will not end.
 
 #include "playback/playerpipe.h"
-#include <QtTest>
+#include "testsupport.h"
 #include <csignal>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 extern "C" void noteSignal(int) {}
 
@@ -31,8 +29,8 @@ private slots:
         sigaction(SIGUSR1, &note, nullptr);
     }
 
-    void init() { fds = QDir("/proc/self/fd").count(); }
-    void cleanup() { QCOMPARE(QDir("/proc/self/fd").count(), fds); } // nothing left open
+    void init() { fds = openDescriptors(); }
+    void cleanup() { QCOMPARE(openDescriptors(), fds); } // nothing left open
 
     void statuses_data()
     {
@@ -64,8 +62,7 @@ private slots:
         const int status = closePlayerPipe(p);
         QVERIFY2(t.elapsed() < 2 * row.graceMs + 1500, QByteArray::number(t.elapsed()).constData());
         QCOMPARE(WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status)) : QString("exit %1").arg(WEXITSTATUS(status)), row.ended);
-        const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(QString(ids[0])); // zombies count as gone
-        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("sh", {"-c", live}), 1, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(groupGone(ids[0]), 2000);
     }
 
     // A second child holds nothing of the first stream, so the first sees end-of-file while the second runs;

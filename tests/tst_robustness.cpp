@@ -25,16 +25,12 @@ while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line"
 // Under the sanitizers the volume cases take minutes; ASan keeps freed memory.
 const bool Sanitized = qEnvironmentVariableIsSet("MORVANE_SANITIZED");
 
-int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
-
 long residentKiB() { return QByteArray(readFile("/proc/self/statm")).split(' ').value(1).toLong() * 4; }
 
 // No child of ours, not even a zombie, and nothing left of the last player's group.
 bool nothingLeft()
 {
-    const bool noChild = waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
-    const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(QString(readFile(dirFile("pid")).trimmed()));
-    return noChild && (!QFile::exists(dirFile("pid")) || QProcess::execute("sh", {"-c", live}) == 1);
+    return noChildren() && (!QFile::exists(dirFile("pid")) || groupGone(readFile(dirFile("pid")).trimmed()));
 }
 
 } // namespace
@@ -55,8 +51,7 @@ class RobustnessTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeFile(dirFile("mplayer"), FakePlayer);
-        QFile::setPermissions(dirFile("mplayer"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeScript(dirFile("mplayer"), FakePlayer);
         qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
         qputenv("MORVANE_PLAYER_LOG", tmp.filePath("runs.log").toUtf8());
         setSystemSettingsPath(tmp.filePath("none.cfg"));
