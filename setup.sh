@@ -37,8 +37,11 @@ install_missing() {
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Two checkouts set up at once take turns; apt's own lock is waited for
+    # too, should the system be installing something itself.
+    "${sudo[@]}" flock -w 1800 /var/lock/morvane-apt.lock env DEBIAN_FRONTEND=noninteractive sh -c '
+        apt-get -o DPkg::Lock::Timeout=900 update -qq &&
+        apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "$@"' apt "${missing[@]}"
 }
 
 build_all() {
