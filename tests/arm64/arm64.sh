@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# arm64.sh BUILD_DIR ARM64_BUILD_DIR: the arm64 package in an arm64 VM (QEMU's virt board, Debian's arm64 kernel, a
+# root of Debian's arm64 packages from root.sh; guest.sh): installed with dpkg -i, the installed command on the 640x480
+# framebuffer with a keyboard, then the unit, window and fuzz-replay tests built for arm64.
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lib/harness.sh" && . "$here/../lib/vm.sh" && harness arm64 "$1" arm64-test
+arm64=$(cd "$2" && pwd) src=$(cd "$here/../.." && pwd) share=$work/share media=/results/media
+out=$share/morvane.out playerlog=$share/player.log
+
+step "making the arm64 package, the clip and the initramfs"
+cpack -G DEB -B "$work/deb" --config "$arm64/CPackConfig.cmake" >"$work/cpack.out" 2>&1 || { logs+=("$work/cpack.out"); fail "cpack failed"; }
+deb=$(ls "$work/deb"/morvane_*_arm64.deb) || fail "no morvane_VERSION_arm64.deb: $(ls "$work/deb")"
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>/dev/null & lintian=$!
+mkdir -p "$share/media" "$share/home" && cp "$deb" "$share/morvane.deb" && cp "$here/guest.sh" "$share/" && clip "$share/media/clip.avi" 320x180 60
+tests=$(cd "$arm64/tests" && ls tst_* fuzz/fuzz_* | grep -v robustness) || fail "no tests built in $arm64"
+printf 'SOURCE=%q\nBUILD=%q\nTESTS=%q\n' "$src" "$arm64" "$(echo $tests)" >"$share/params"
+vm_initramfs "$work" "$arm64/vm-root/root" || fail "no arm64 root in $arm64/vm-root (./setup.sh test fetches it)"
+vm_boot "$work" "$share" /results/guest.sh source="$src" build="$arm64"
+
+step "lintian on the arm64 package"
+wait "$lintian" && cat "$work/lintian.out" && ! grep -q '^[EW]: ' "$work/lintian.out" || fail "lintian: $(cat "$work/lintian.out")"
+step "installing the package with dpkg -i"
+wait_ms 120000 test -e "$share/dpkg.status" && grep -qx 0 "$share/dpkg.status" || fail "dpkg -i failed: $(cat "$share/dpkg.out")"
+
+vm_session "$share/morvane.status" "$share/home/.local/share/morvane/mplayer.ini"
+
+step "the unit, window and fuzz-replay tests built for arm64"
+wait_ms 240000 test -e "$share/tests.status" || { tail -n 30 "$(ls -t "$share"/*.out | head -n 1)"; fail "the tests did not end within 240 s"; }
+for t in $tests; do
+    [ "$(cat "$share/${t##*/}.status")" = 0 ] || { tail -n 30 "$share/${t##*/}.out"; fail "$t failed"; }
+done
+wait_ms 20000 eval '! vm_running' || fail "the VM did not power off"
