@@ -4,10 +4,16 @@
 #   ./setup.sh test   install what is missing, build, run the whole test suite
 #   ./setup.sh build  install what is missing and build only
 #   ./setup.sh package  install, build, make build/morvane_VERSION_ARCH.deb
+#   ./setup.sh package arm64  the same for arm64 in build-arm64 (cross-built
+#                         on another architecture)
+#   ./setup.sh bench [arm64]  bench/run.sh here, or in the arm64 VM
 #   ./setup.sh sanitize   build with AddressSanitizer and UBSan in build-sanitize,
 #                         run the unit, window and robustness tests there
 #   ./setup.sh fuzz [SECONDS]  build the libFuzzer targets with clang in
 #                         build-fuzz and run each one for SECONDS (60)
+#   ./setup.sh unsigned-char  build with -funsigned-char (as on ARM) in
+#                         build-unsigned-char, run the unit, window and
+#                         fuzz-replay tests there
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -133,6 +139,14 @@ case "$cmd" in
         install_missing "${run_packages[@]}" clang libclang-rt-14-dev llvm
         exec "$here/tests/fuzz/run.sh" "$here" "$here/build-fuzz" "${2:-60}"
         ;;
+    bench)
+        install_missing "${run_packages[@]}" "${test_packages[@]}"
+        build_all
+        [ "${2:-}" = arm64 ] || exec "$here/bench/run.sh" "$build"
+        build_arm64
+        "$here/tests/arm64/root.sh" "$arm64_build/vm-root"
+        exec "$here/tests/arm64/arm64.sh" "$build" "$arm64_build" bench
+        ;;
     unsigned-char)
         install_missing "${run_packages[@]}" "${test_packages[@]}"
         build_all "$here/build-unsigned-char" -DCMAKE_CXX_FLAGS=-funsigned-char
@@ -140,7 +154,7 @@ case "$cmd" in
         ctest --output-on-failure --timeout 300 -LE '^(e2e|wm|wayland|fb|package|arm64|robustness)$'
         ;;
     *)
-        echo "usage: $0 run|test|build|package [arm64]|sanitize|fuzz [SECONDS]|unsigned-char" >&2
+        echo "usage: $0 run|test|build|package [arm64]|bench [arm64]|sanitize|fuzz [SECONDS]|unsigned-char" >&2
         exit 2
         ;;
 esac
