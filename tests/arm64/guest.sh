@@ -2,7 +2,8 @@
 # arm64.sh's VM: dpkg -i, the installed command on the console, then the tests (or bench/run.sh alone); /results gets
 # outputs and statuses.
 . /results/params && touch /results/booted
-mkdir -p /dev/pts /dev/shm "$SOURCE" "$BUILD" && mount -t devpts devpts /dev/pts && mount -t tmpfs -o mode=1777 shm /dev/shm
+mkdir -p /dev/pts /dev/shm "$SOURCE" "$BUILD"
+mount -t devpts devpts /dev/pts && mount -t tmpfs -o mode=1777 shm /dev/shm
 nine="-t 9p -o trans=virtio,version=9p2000.L,msize=262144,ro,cache=loose"
 mount $nine source "$SOURCE" && mount $nine build "$BUILD"
 ldconfig && modprobe bochs && modprobe evdev && modprobe virtio_input

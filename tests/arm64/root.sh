@@ -20,7 +20,8 @@ apt=(apt-get -q -o APT::Architecture=arm64 -o APT::Architectures=arm64 -o Dir::S
 mkdir -p "$dir/apt/state/lists/partial" "$dir/apt/cache/archives/partial" "$dir/apt/log"
 : >"$dir/apt/state/status" && rm -f "$dir"/apt/cache/archives/*.deb
 "${apt[@]}" update >"$dir/apt/update.log" || { cat "$dir/apt/update.log"; exit 1; }
-"${apt[@]}" -y --download-only install "${packages[@]}" >"$dir/apt/install.log" || { tail -n 30 "$dir/apt/install.log"; exit 1; }
+"${apt[@]}" -y --download-only install "${packages[@]}" >"$dir/apt/install.log" ||
+    { tail -n 30 "$dir/apt/install.log"; exit 1; }
 
 rm -rf "$dir/root" && mkdir -p "$dir/root/var/lib/dpkg/info" "$dir/root/var/lib/dpkg/updates"
 status=$dir/root/var/lib/dpkg/status && : >"$status" && : >"$dir/root/var/lib/dpkg/available"
@@ -30,7 +31,8 @@ for deb in "$dir"/apt/cache/archives/*.deb; do
     dpkg-deb -I "$deb" postinst >>"$dir/postinst" 2>/dev/null || :
 done
 # What the maintainer scripts would have made: the alternatives' links (libblas.so.3, awk), the users and groups, sh.
-sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' "$dir/postinst" | tr -s ' \t' ' ' | grep -oE -- '--(install|slave) /[^ ]+ [^ ]+ /[^ ]+' |
+sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' "$dir/postinst" | tr -s ' \t' ' ' |
+    grep -oE -- '--(install|slave) /[^ ]+ [^ ]+ /[^ ]+' |
     while read -r _ link _ path; do [ -e "$dir/root$link" ] || ln -s "$path" "$dir/root$link" 2>/dev/null || :; done
 rm -f "$dir/postinst"
 cp "$dir/root/usr/share/base-passwd/passwd.master" "$dir/root/etc/passwd"

@@ -21,10 +21,11 @@ vm_initramfs() {
 # vm_start DIR SHARE SCRIPT [TAG=PATH...]: SHARE is /results, SCRIPT init; each PATH is shared (9p) as TAG.
 # PC or arm64 `virt` board; TCG, or KVM (MORVANE_VM_KVM=1; fails nested).
 vm_start() {
-    local accel=(-accel tcg) machine share
+    local accel=(-accel tcg) machine share console
     [ "${MORVANE_VM_KVM:-0}" = 1 ] && [ -w /dev/kvm ] && accel=(-accel kvm -cpu host)
     case $vm_kernel in
-        *-arm64) machine=(qemu-system-aarch64 -M virt -cpu cortex-a72 -device bochs-display -device virtio-keyboard-pci) console=ttyAMA0 ;;
+        *-arm64) console=ttyAMA0 machine=(qemu-system-aarch64 -M virt -cpu cortex-a72 -device bochs-display
+            -device virtio-keyboard-pci) ;;
         *) machine=(qemu-system-x86_64 -vga std) console=ttyS0 ;;
     esac
     rm -f "$1"/qmp.* && mkfifo "$1/qmp.in" "$1/qmp.out" && : >"$1/console.log" || return 1
@@ -85,11 +86,13 @@ vm_session() {
     step "seeing the list on the framebuffer"
     wait_ms 120000 printed "file:clip.avi" || fail "Morvane did not list clip.avi"
     shot_until 30000 list_drawn && cp "$work/s.png" "$shots/list.png" || fail "no list on the screen"
-    head -n 1 "$out" | grep -q "^Morvane is running on the framebuffer /dev/fb0 with the keyboard /dev/input/event0" || fail "not on /dev/fb0"
+    head -n 1 "$out" | grep -q "^Morvane is running on the framebuffer /dev/fb0 with the keyboard /dev/input/event0" ||
+        fail "not on /dev/fb0"
     step "playing clip.avi with Down and Enter: a moving 16:9 picture"
     key down ret || fail "QMP did not take the keys"
     wait_ms 60000 play_run clip.avi "[-vo] [fbdev2:/dev/fb0]" || fail "no player was started drawing on /dev/fb0"
-    shot_until 90000 "shape 640x480 16/9" && cp "$work/s.png" "$shots/playing.png" || fail "no 16:9 picture: $(shape 640x480 16/9 "$work/s.png")"
+    shot_until 90000 "shape 640x480 16/9" && cp "$work/s.png" "$shots/playing.png" ||
+        fail "no 16:9 picture: $(shape 640x480 16/9 "$work/s.png")"
     moves 1.2 600x300+20+90 || fail "the picture does not move"
     step "switching the on-screen display with F1"
     key f1 && shot_until 30000 osd_shown || fail "F1 showed nothing over the picture"

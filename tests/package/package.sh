@@ -33,11 +33,13 @@ run() { set -- "$1" "${2:-}"
 # first_user: run for the first user, whose file is then the default with LASTDIR=$media/inside.
 first_user() {
     run "$work/home1"
-    sed "s|^LASTDIR=.*|LASTDIR=$media/inside|" "$work/default.ini" | cmp - "$user1" || fail "the user's file is not the default with LASTDIR=$media/inside"
+    sed "s|^LASTDIR=.*|LASTDIR=$media/inside|" "$work/default.ini" | cmp - "$user1" ||
+        fail "the user's file is not the default with LASTDIR=$media/inside"
 }
 # no_display HOME [VAR=VALUE...]: the command with neither a display nor a console: status 1 and one line.
 no_display() {
-    env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_DATA_HOME HOME="$1" "${@:2}" "$root/usr/bin/morvane" </dev/null >"$work/none.out" 2>&1
+    env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_DATA_HOME HOME="$1" "${@:2}" "$root/usr/bin/morvane" \
+        </dev/null >"$work/none.out" 2>&1
     local status=$?
     [ "$status" = 1 ] || fail "status $status, not 1, without a display"
     [ "$(wc -l <"$work/none.out")" = 1 ] || fail "not one line without a display: $(cat "$work/none.out")"
@@ -59,14 +61,14 @@ rm "$user1" && first_user
 
 step "no display at all, and one that is not there: status 1 and one line saying which"
 no_display "$work/home1" MORVANE_FB="$work/no-fb"
-grep -q "DISPLAY is not set" "$work/none.out" || fail "the line does not say that DISPLAY is not set: $(cat "$work/none.out")"
+grep -q "DISPLAY is not set" "$work/none.out" || fail "the line does not say DISPLAY is not set: $(<"$work/none.out")"
 ln -sfn "$work/nowhere.ini" "$user1" && no_display "$work/home1" DISPLAY=:4321 MORVANE_FB="$work/no-fb"
-grep -qF "cannot open the display :4321" "$work/none.out" || fail "the line does not name :4321: $(cat "$work/none.out")"
+grep -qF "cannot open the display :4321" "$work/none.out" || fail "the line does not name :4321: $(<"$work/none.out")"
 [ "$(readlink "$user1")" = "$work/nowhere.ini" ] || fail "a dangling link as settings file was replaced"
 
 step "on a console: the framebuffer and keyboard named, with a terminal on standard input"
 env -u DISPLAY HOME="$work/home1" MORVANE_FB=/dev/null MORVANE_KEYBOARD=/dev/null \
     timeout 30 script -qec "$root/usr/bin/morvane" /dev/null </dev/null 2>&1 | tr -d "\r" >"$work/console.out"
-head -n 1 "$work/console.out" | grep -qxF "Morvane is running on the framebuffer /dev/null with the keyboard /dev/null; F4 or Ctrl-C ends it." ||
-    fail "no console start: $(cat "$work/console.out")"
-grep -q "^linuxfb:" "$work/console.out" || fail "Qt was not started on the framebuffer: $(cat "$work/console.out")"
+line="Morvane is running on the framebuffer /dev/null with the keyboard /dev/null; F4 or Ctrl-C ends it."
+head -n 1 "$work/console.out" | grep -qxF "$line" || fail "no console start: $(<"$work/console.out")"
+grep -q "^linuxfb:" "$work/console.out" || fail "Qt was not started on the framebuffer: $(<"$work/console.out")"
