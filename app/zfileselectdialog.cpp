@@ -13,6 +13,7 @@
 #include "settings/systemsettings.h"
 
 #include <QApplication>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -87,6 +88,7 @@ ZFileSelectDialog::ZFileSelectDialog()
 
 ZFileSelectDialog::~ZFileSelectDialog()
 {
+    quitting = true;
     if (isPlaying)
         stopPlayback();
     if (listBox) {
@@ -118,8 +120,12 @@ void ZFileSelectDialog::slotQuit()
 
 void ZFileSelectDialog::applicationQuitting()
 {
-    if (isPlaying)
+    if (isPlaying) {
+        // The folder shown stays as it is: a card pulled while a clip played
+        // is stored as it was, like one pulled while the list was shown.
+        const QScopedValueRollback<bool> going(quitting, true);
         stopPlayback();
+    }
     // Closing the window from the desktop is quitting too; remember the
     // directory shown, but never replace a saved one with nothing.
     if (!lastDirSaved && !dirToRemember().isEmpty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/folderstamp.h"
 #include "platform/zkbmainwidget.h"
 
 #include <QByteArray>
@@ -54,6 +55,13 @@ private:
     bool listDir(const QString &path);
     // Lists the start folder, or the nearest folder above it that can be.
     void openStartDir(const QString &path);
+    // Lists the nearest folder above path that can be listed.
+    bool listNearestAbove(const QString &path);
+    // Reads the folder shown again (or, when it has gone, the nearest one
+    // above), the current row on the same name or else on the same place.
+    void relist(int row);
+    // After playback: relists the folder shown if it changed meanwhile.
+    void relistIfChanged();
     // The folder that quitting stores as the last directory.
     QString dirToRemember() const;
     void stopPlayback();
@@ -80,6 +88,8 @@ private:
     bool cpuOpRecorded = false;     // savedCpuOp holds a value read from the device
     bool lastDirSaved = false;      // slotQuit has stored currentDir
     bool startDirUnlisted = false;  // the start folder failed and no folder was chosen since
+    bool quitting = false;          // the program is ending: nothing is listed again
+    FolderStamp listedStamp;        // the folder shown, as it was when listed
     QSocketNotifier *playerOutput = nullptr;
     QSocketNotifier *playerInput = nullptr; // on while commands wait for the player
     QByteArray pendingCommands;             // written to the player as it reads

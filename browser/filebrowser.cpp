@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -44,12 +45,6 @@ void addRow(ZListBox *list, RES_ICON_Reader &icons, const QString &type, const c
 QByteArray systemPath(const QString &path)
 {
     return path.isEmpty() ? QByteArray(".") : fsEncode(path);
-}
-
-bool isDirectory(const QByteArray &path)
-{
-    struct stat st;
-    return stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 struct DirCloser
@@ -137,6 +132,23 @@ private:
     QList<QRegularExpression> patterns;
 };
 
+// The folders and the files that pass the filter, each sorted as listed.
+bool readListing(const QByteArray &path, const QString &fileFilter, Entries *out)
+{
+    if (!readEntries(path, out))
+        return false;
+    const NameFilter filter(fileFilter);
+    out->files.removeIf([&](const QString &name) { return !filter.matches(name); });
+    out->folders.sort();
+    out->files.sort();
+    return true;
+}
+
+size_t hashOf(const Entries &entries)
+{
+    return qHashMulti(0, entries.folders, entries.files);
+}
+
 // The canonical form of a directory path, or an empty string.
 QString canonicalPath(const QByteArray &path)
 {
@@ -158,9 +170,11 @@ bool ZFileSelectDialog::listDir(const QString &path)
 
     // A folder that cannot be listed leaves the list and currentDir as they
     // were: the user stays where they were, with the way up still there.
+    FolderStamp stamp = FolderStamp::of(bytes);
     Entries entries;
-    if (!readEntries(bytes, &entries))
+    if (!readListing(bytes, fileFilter, &entries))
         return false;
+    stamp.names = hashOf(entries);
 
     RES_ICON_Reader icons;
     listBox->clear();
@@ -181,14 +195,12 @@ bool ZFileSelectDialog::listDir(const QString &path)
     };
 
     const QString canonical = canonicalPath(bytes);
-    QStringList &folders = entries.folders;
-    printf("dir entry count = %d\n", int(folders.size()));
-    folders.sort();
-    if (folders.isEmpty())
+    printf("dir entry count = %d\n", int(entries.folders.size()));
+    if (entries.folders.isEmpty())
         addParent(QString());
     const bool atRoot = canonical == QLatin1String("/");
     int position = 1;
-    for (const QString &name : std::as_const(folders)) {
+    for (const QString &name : std::as_const(entries.folders)) {
         const QByteArray shown = fsEncode(name);
         printf("dir:%s\n", shown.constData());
         if (position == 1 && name != QLatin1String(".") && name != ParentText && !atRoot) {
@@ -200,20 +212,14 @@ bool ZFileSelectDialog::listDir(const QString &path)
         ++position;
     }
 
-    const NameFilter filter(fileFilter);
-    QStringList files;
+    printf("file entry count = %d\n", int(entries.files.size()));
     for (const QString &name : std::as_const(entries.files)) {
-        if (filter.matches(name))
-            files.append(name);
-    }
-    printf("file entry count = %d\n", int(files.size()));
-    files.sort();
-    for (const QString &name : std::as_const(files)) {
         printf("file:%s\n", fsEncode(name).constData());
         addEntry(name, FileIcon);
     }
 
     currentDir = canonical;
+    listedStamp = stamp;
     if (noParentYet && currentDir.length() >= 2)
         addParent(AppendedParentType);
     listBox->setCurrentItem(0);
@@ -225,9 +231,13 @@ void ZFileSelectDialog::openStartDir(const QString &path)
     startDirUnlisted = false;
     if (listDir(path))
         return;
+    // A start folder that is gone (a card not inserted) or closed to us.
     startDirUnlisted = true;
-    // A start folder that is gone (a card not inserted) or closed to us: the
-    // nearest folder above it that can be listed, so there is a way up.
+    listNearestAbove(path);
+}
+
+bool ZFileSelectDialog::listNearestAbove(const QString &path)
+{
     QString dir = path;
     if (!dir.startsWith(QLatin1Char('/'))) {
         char *cwd = getcwd(nullptr, 0);
@@ -239,8 +249,9 @@ void ZFileSelectDialog::openStartDir(const QString &path)
         const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'));
         dir = slash <= 0 ? QStringLiteral("/") : dir.left(slash);
         if (listDir(dir))
-            return;
+            return true;
     }
+    return false;
 }
 
 QString ZFileSelectDialog::dirToRemember() const
@@ -250,13 +261,55 @@ QString ZFileSelectDialog::dirToRemember() const
     return startDirUnlisted ? lastDir : currentDir;
 }
 
+void ZFileSelectDialog::relist(int row)
+{
+    const ZSettingItem *was = listBox->item(row);
+    const QString name = was ? was->getSubItemText(1, 0) : QString();
+    if (!listDir(currentDir)) {
+        // The folder shown has gone (a card pulled) or was closed to us.
+        if (listNearestAbove(currentDir))
+            startDirUnlisted = false;
+        return;
+    }
+    int at = -1;
+    for (int i = 0; i < listBox->count() && at < 0 && was; ++i) {
+        if (listBox->item(i)->getSubItemText(1, 0) == name)
+            at = i;
+    }
+    listBox->setCurrentItem(at >= 0 ? at : std::max(0, std::min(row, listBox->count() - 1)));
+}
+
+void ZFileSelectDialog::relistIfChanged()
+{
+    if (quitting || currentDir.isEmpty())
+        return;
+    const QByteArray bytes = systemPath(currentDir);
+    FolderStamp now = FolderStamp::of(bytes);
+    if (listedStamp.surelySame(now))
+        return;
+    Entries entries;
+    if (now.exists && readListing(bytes, fileFilter, &entries)
+        && hashOf(entries) == listedStamp.names) {
+        // Touched, but what the list shows is still so.
+        now.names = listedStamp.names;
+        listedStamp = now;
+        return;
+    }
+    relist(listBox->currentItem());
+}
+
 void ZFileSelectDialog::slotSelected(int index)
 {
     const ZSettingItem *row = listBox->item(index);
     if (!row)
         return;
     const QString path = currentDir + QLatin1Char('/') + row->getSubItemText(1, 0);
-    if (isDirectory(fsEncode(path))) {
+    struct stat st;
+    if (stat(fsEncode(path).constData(), &st) != 0) {
+        // Gone since it was listed, or the folder shown has gone: no path
+        // that leads nowhere is handed to the player.
+        relist(index);
+    } else if (S_ISDIR(st.st_mode)) {
         if (listDir(path))
             startDirUnlisted = false;
     } else {

@@ -4,8 +4,11 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -21,9 +24,109 @@ extern "C" void forwardSignal(int signo)
     errno = saved;
 }
 
+// Qt's messages while it opens the display are held back. When no display
+// can be opened, Qt would print them and abort with advice to reinstall; the
+// program ends instead with one line that says what to do. When the display
+// opens, the messages go out as they came.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray file, function, category;
+    int line;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+std::mutex heldLock; // Qt's own threads may speak while it opens the display
+QtMessageHandler passMessage = nullptr;
+
+void releaseHeldMessages()
+{
+    qInstallMessageHandler(passMessage);
+    const std::lock_guard<std::mutex> hold(heldLock);
+    for (const HeldMessage &m : heldMessages) {
+        const QMessageLogContext context(m.file.constData(), m.line, m.function.constData(),
+                                         m.category.constData());
+        passMessage(m.type, context, m.text);
+    }
+    heldMessages.clear();
+}
+
+// The displays Qt was asked to try, as the user knows them.
+QString displaysTried()
+{
+    const auto env = [](const char *name, const char *otherwise) {
+        const QByteArray value = qgetenv(name);
+        return QString::fromLocal8Bit(value.isEmpty() ? QByteArray(otherwise) : value);
+    };
+    QList<QByteArray> platforms = qgetenv("QT_QPA_PLATFORM").split(';');
+    if (platforms == QList<QByteArray>{QByteArray()}) // Qt's own choice
+        platforms = qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QList<QByteArray>{"xcb"}
+                                                                  : QList<QByteArray>{"xcb", "wayland"};
+    QStringList tried;
+    for (const QByteArray &platform : std::as_const(platforms)) {
+        const QList<QByteArray> options = platform.split(':');
+        const QByteArray &kind = options.first();
+        QString framebuffer = QStringLiteral("/dev/fb0");
+        for (const QByteArray &option : options) {
+            if (option.startsWith("fb="))
+                framebuffer = QString::fromLocal8Bit(option.mid(3));
+        }
+        if (kind == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY"))
+            tried << QStringLiteral("an X display (DISPLAY is not set)");
+        else if (kind == "xcb")
+            tried << QStringLiteral("the X display \"%1\"").arg(env("DISPLAY", ""));
+        else if (kind.startsWith("wayland"))
+            tried << QStringLiteral("the Wayland display \"%1\"").arg(env("WAYLAND_DISPLAY", "wayland-0"));
+        else if (kind == "linuxfb")
+            tried << QStringLiteral("the framebuffer \"%1\"").arg(framebuffer);
+        else
+            tried << QStringLiteral("the display of the %1 platform").arg(QString::fromLocal8Bit(platform));
+    }
+    return tried.join(QLatin1String(" nor "));
+}
+
+[[noreturn]] void noDisplay()
+{
+    fflush(stdout);
+    fprintf(stderr,
+            "morvane: cannot open %s. On a console, run it with QT_QPA_PLATFORM=linuxfb; over VNC, "
+            "with QT_QPA_PLATFORM=vnc and a VNC viewer on port 5900 (no password: on a trusted "
+            "network only).\n",
+            displaysTried().toLocal8Bit().constData());
+    fflush(stderr);
+    _exit(1);
+}
+
+void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg && text.contains(QLatin1String("no Qt platform plugin could be initialized"))) {
+        // What Qt said matters only when it was not simply "no display
+        // there" (a plugin's library missing, say).
+        bool noneThere = false;
+        {
+            const std::lock_guard<std::mutex> hold(heldLock);
+            for (const HeldMessage &m : heldMessages) {
+                noneThere = noneThere || m.text.contains(QLatin1String("could not connect to display"))
+                    || m.text.contains(QLatin1String("Failed to create wl_display"));
+            }
+        }
+        if (!noneThere)
+            releaseHeldMessages();
+        noDisplay();
+    }
+    if (type == QtFatalMsg) {
+        releaseHeldMessages();
+        passMessage(type, context, text);
+        return;
+    }
+    const std::lock_guard<std::mutex> hold(heldLock);
+    heldMessages.push_back({type, context.file, context.function, context.category, context.line, text});
+}
+
 // Set before the application object exists.
 int &prepareApplication(int &argc)
 {
+    passMessage = qInstallMessageHandler(holdMessage);
     // The video surface is the only native child window; its siblings stay
     // plain widgets, so that hiding and showing the list behaves the same
     // on every platform.
@@ -47,6 +150,10 @@ ZApplication::ZApplication(int &argc, char **argv, int type)
     : QApplication(prepareApplication(argc), argv)
 {
     Q_UNUSED(type);
+    releaseHeldMessages();
+    // A framebuffer that is not there leaves Qt with no screen at all.
+    if (screens().isEmpty())
+        noDisplay();
     setApplicationName(QStringLiteral("Morvane"));
     // The choice was for this program; the player and other children get
     // the environment as the user set it.

@@ -1,9 +1,12 @@
 #include "zconfig.h"
 
 #include "fsname.h"
+#include "safesave.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,28 +48,39 @@ bool isCommentLine(const QByteArray &trimmed)
 ZConfig::ZConfig(const QString &path, bool writable)
     : filePath(path), writable(writable)
 {
-    bool unreadable = false;
+    QString unreadable;
     current = load(filePath, &unreadable);
 }
 
 ZConfig::~ZConfig() = default;
 
-ZConfig::Lines ZConfig::load(const QString &path, bool *unreadable)
+ZConfig::Lines ZConfig::load(const QString &path, QString *unreadable)
 {
     Lines lines;
-    *unreadable = false;
-    QFile file(path);
-    if (!file.exists())
-        return lines;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *unreadable = true;
-        return lines;
-    }
-    const QByteArray all = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *unreadable = true;
+    unreadable->clear();
+    // No file (or a link to none) reads as empty; one that is there but
+    // cannot be read says why.
+    const int fd = open(fsEncode(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            *unreadable = QString::fromLocal8Bit(strerror(errno));
         return lines;
     }
+    QByteArray all;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            *unreadable = QString::fromLocal8Bit(strerror(errno));
+        if (n <= 0)
+            break;
+        all.append(buffer, n);
+    }
+    close(fd);
+    if (!unreadable->isEmpty())
+        return lines;
     lines.loaded = true;
     qsizetype start = 0;
     if (all.startsWith(ByteOrderMark)) {
@@ -220,10 +234,12 @@ bool ZConfig::writeEntry(const QString &group, const QString &key, const QString
     // Start from the file as it is now, so that edits made by hand while the
     // program ran are kept. A file that is there but cannot be read is left
     // alone rather than replaced by what little we know of it.
-    bool unreadable = false;
+    QString unreadable;
     Lines lines = load(filePath, &unreadable);
-    if (unreadable)
+    if (!unreadable.isEmpty()) {
+        reportFailedSave(filePath, QLatin1String("cannot read it: ") + unreadable);
         return false;
+    }
     if (!lines.loaded)
         lines = current;
 
@@ -262,17 +278,15 @@ bool ZConfig::writeEntry(const QString &group, const QString &key, const QString
 
 bool ZConfig::save(const Lines &lines) const
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     if (lines.byteOrderMark)
-        file.write(ByteOrderMark, 3);
+        bytes += ByteOrderMark;
     for (size_t i = 0; i < lines.text.size(); ++i) {
         // A last line without a line break that now has lines after it
         // gets the file's own.
-        file.write(lines.text[i]);
+        bytes += lines.text[i];
         if (i + 1 < lines.text.size() && !lines.text[i].endsWith('\n'))
-            file.write(lines.lineBreak);
+            bytes += lines.lineBreak;
     }
-    return file.commit();
+    return saveFile(filePath, bytes);
 }

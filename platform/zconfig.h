@@ -22,8 +22,9 @@
 // escapes (\" \\ \n \r \t). Values are bytes mapped as file names are
 // (fsname.h), so a path that is not UTF-8 is stored and read back exactly.
 //
-// Every write replaces the file atomically and is on disk when it returns.
-// A write that fails leaves the old file whole.
+// Every write replaces the file whole (saveFile, safesave.h) and is on disk
+// when it returns. A write that fails leaves the old file byte for byte and
+// says why in one line on standard error.
 class ZConfig
 {
 public:
@@ -60,7 +61,8 @@ private:
         QByteArray lineBreak = "\n";  // the file's own, for new lines
     };
 
-    static Lines load(const QString &path, bool *unreadable);
+    // *unreadable: why a file that is there could not be read, else empty.
+    static Lines load(const QString &path, QString *unreadable);
     static void index(Lines &lines);
     bool save(const Lines &lines) const;
     bool lookUp(const QString &group, const QString &key, QString *value) const;

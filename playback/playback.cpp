@@ -209,6 +209,7 @@ void ZFileSelectDialog::stopPlayback()
     closePlayerPipe(playerPipe);
     playerPipe = nullptr;
     listBox->show();
+    relistIfChanged();
     setFullScreenMode(false, false);
     LM_setDisplayTimer(0, displayTimeout);
     if (hiSpeedMode)

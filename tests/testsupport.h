@@ -66,16 +66,19 @@ inline bool groupGone(const QString &group)
     return QProcess::execute("sh", {"-c", QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group)}) == 1;
 }
 
-// Collects what is written to standard output (fd 1) while it lives.
+// Collects what is written to standard output (fd 1), or to standard error (fd 2), while it lives.
 class StdoutCapture
 {
 public:
-    StdoutCapture() { file.open(), fflush(stdout), dup2(file.handle(), 1); }
+    explicit StdoutCapture(int fd = 1) : fd(fd), saved(dup(fd))
+    {
+        file.open(), fflush(nullptr), dup2(file.handle(), fd);
+    }
     ~StdoutCapture() { finish(); }
     QByteArray finish()
     {
         if (saved >= 0) {
-            fflush(stdout), dup2(saved, 1), close(saved), saved = -1;
+            fflush(nullptr), dup2(saved, fd), close(saved), saved = -1;
             file.seek(0);
             text = file.readAll();
         }
@@ -90,7 +93,8 @@ public:
     }
 
 private:
-    int saved = dup(1);
+    int fd;
+    int saved;
     QTemporaryFile file;
     QByteArray text;
 };

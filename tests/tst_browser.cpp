@@ -10,6 +10,11 @@
 struct Listing { QString made, filter, lines, shown, keys, chosen; };
 Q_DECLARE_METATYPE(Listing)
 
+// While b.avi of a.avi, b.avi and c.avi plays, files are added and removed; after F2 the list has
+// `rows`, the current one `current`, and the folder was read again or not.
+struct AfterPlaying { QStringList added, removed, rows; QString current; bool readAgain; };
+Q_DECLARE_METATYPE(AfterPlaying)
+
 class BrowserTest : public QObject
 {
     Q_OBJECT
@@ -44,11 +49,12 @@ private slots:
     void initTestCase()
     {
         setSystemSettingsPath(tmp.filePath("none.cfg"));
-        // A player that only notes the file it was asked to probe or play.
+        // A player that only notes the file it was asked to probe or play, and plays on until F2.
         writeScript(dirFile("mplayer"),
                   "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
                   "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
-                  "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n");
+                  "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n"
+                  "read -r line\n");
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
     }
@@ -166,6 +172,64 @@ private slots:
             QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
             QCOMPARE(WindowInspector::currentDir(*w), tmp.path());
         }
+    }
+
+    void afterPlaying_data()
+    {
+        QTest::addColumn<AfterPlaying>("c");
+        const QStringList all{"^..", "a.avi", "b.avi", "c.avi"};
+        QTest::newRow("unchanged") << AfterPlaying{{}, {}, all, "b.avi", false};
+        const QStringList added{"^..", "a.avi", "a2.avi", "b.avi", "c.avi"};
+        QTest::newRow("a clip added") << AfterPlaying{{"a2.avi"}, {}, added, "b.avi", true};
+        const QStringList left{"^..", "a.avi", "c.avi"};
+        QTest::newRow("the clip gone") << AfterPlaying{{}, {"b.avi"}, left, "c.avi", true};
+    }
+
+    // F2 shows the folder as it is now; one that did not change is not read again.
+    void afterPlaying()
+    {
+        QFETCH(AfterPlaying, c);
+        const QString d = tmp.filePath(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(d));
+        for (const QString name : {"a.avi", "b.avi", "c.avi"})
+            writeFile(d + "/" + name, "x");
+        WindowInspector::setFileFilter(*w, "*.avi");
+        list(d);
+        WindowInspector::list(*w)->setCurrentItem(2);
+        WindowInspector::select(*w, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), fsEncode(d + "/b.avi"), 10000);
+        for (const QString &name : c.added)
+            writeFile(d + "/" + name, "x");
+        for (const QString &name : c.removed)
+            QVERIFY(QFile::remove(d + "/" + name));
+        StdoutCapture out;
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QCOMPARE(out.lines().value(1), c.readAgain ? "enter dir '" + d + "'" : QString());
+        QCOMPARE(rows(), c.rows);
+        ZListBox *box = WindowInspector::list(*w);
+        QCOMPARE(box->item(box->currentItem())->getSubItemText(1, 0), c.current);
+    }
+
+    // A file gone since it was listed is not played: the list is read again, the row after it
+    // chosen. A row in a folder shown that has gone (a card pulled) leads to the nearest folder
+    // above.
+    void nothingLeadsNowhere()
+    {
+        const QString card = tmp.filePath("card"), video = card + "/video";
+        QVERIFY(QDir().mkpath(video));
+        for (const QString name : {"a.avi", "b.avi"})
+            writeFile(video + "/" + name, "x");
+        WindowInspector::setFileFilter(*w, "*.avi");
+        list(video);
+        QFile::remove(dirFile("probed"));
+        QVERIFY(QFile::remove(video + "/a.avi"));
+        WindowInspector::select(*w, 1);
+        QCOMPARE(rows(), (QStringList{"^..", "b.avi"}));
+        QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
+        QVERIFY(QDir(video).removeRecursively());
+        WindowInspector::select(*w, 1);
+        QCOMPARE(WindowInspector::currentDir(*w), card);
+        QVERIFY(!QFile::exists(dirFile("probed")));
     }
 
     // Names from other systems and hostile to shells: listed, shown, probed, played, entered and remembered as bytes.

@@ -106,6 +106,31 @@ private slots:
         QCOMPARE(ZConfig(ini(), false).readEntry("FILESELECT", "LASTDIR"), QDir(media.path() + "/..").canonicalPath());
     }
 
+    // With no display the built program ends with status 1 and one line naming it, not Qt's abort.
+    void noDisplay()
+    {
+        int number = 4711;
+        while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+            ++number;
+        const QString display = QString(":%1").arg(number);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("DISPLAY", display);
+        QProcess morvane;
+        morvane.setProcessEnvironment(env);
+        morvane.start(MORVANE_APPDIR "/morvane", QStringList());
+        QVERIFY(morvane.waitForFinished(60000));
+        QCOMPARE(morvane.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(morvane.exitCode(), 1);
+        const QString said = morvane.readAllStandardError();
+        QCOMPARE(said.count('\n'), 1);
+        const QString start = "morvane: cannot open the X display \"" + display
+                              + "\". On a console, run it with QT_QPA_PLATFORM=linuxfb; over VNC, "
+                                "with QT_QPA_PLATFORM=vnc";
+        QVERIFY2(said.startsWith(start), qPrintable(said));
+    }
+
     // Texts are shown as they are: no markup, no accelerators, and a long one pushes nothing off the screen.
     void textsShownLiterally()
     {

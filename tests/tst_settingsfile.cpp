@@ -1,9 +1,22 @@
 #include "settings/appdir.h"
 #include "testsupport.h"
 
+#include <grp.h>
+#include <pwd.h>
+
 // Writing `value` at group/key to a file holding `before` (no file if null) leaves `after`.
 struct Write { QByteArray before; QString group, key, value; QByteArray after; };
 Q_DECLARE_METATYPE(Write)
+
+// A save that cannot be made, and the reason its line on standard error gives.
+enum class Obstacle { LinkToNothing, FullDisk };
+struct FailedSave { Obstacle obstacle; QString reason; };
+Q_DECLARE_METATYPE(FailedSave)
+
+static bool saveLastDir(const QString &file)
+{
+    return ZConfig(file, true).writeEntry("FILESELECT", "LASTDIR", QString("/new"));
+}
 
 class SettingsFileTest : public QObject
 {
@@ -93,6 +106,74 @@ private slots:
         QVERIFY(config.writeEntry("A", "j", QString("2")) && QFile::remove(path()));
         QVERIFY(config.writeEntry("B", "x", QString("3")));
         QCOMPARE(readFile(path()), QByteArray("[A]\nk=1\nj=2\n[B]\nx=3\n"));
+    }
+
+    void failedSavesKeepTheFile_data()
+    {
+        QTest::addColumn<FailedSave>("save");
+        QTest::newRow("link to nothing") << FailedSave{Obstacle::LinkToNothing, "is not there"};
+        QTest::newRow("full disk") << FailedSave{Obstacle::FullDisk, "No space left on device"};
+    }
+
+    // The file stays byte for byte, nothing is left beside it, one line on standard error names
+    // it and the reason. The full disk is a 64 KiB tmpfs that root mounts. (A read-only file: e2e.)
+    void failedSavesKeepTheFile()
+    {
+        QFETCH(FailedSave, save);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("mplayer.ini");
+        const QByteArray old = "# by hand\n[FILESELECT]\nLASTDIR=/old\n" + QByteArray(3000, '#');
+        const QStringList mount{"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder.path()};
+        const bool full = save.obstacle == Obstacle::FullDisk;
+        if (full && (geteuid() != 0 || QProcess::execute("mount", mount) != 0))
+            QSKIP("cannot mount a tmpfs: that needs root (CI runs as root)");
+        const auto unmount = qScopeGuard([&] {
+            if (full)
+                QProcess::execute("umount", {folder.path()});
+        });
+        writeFile(file, old);
+        if (save.obstacle == Obstacle::LinkToNothing) {
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QFile::link(folder.filePath("gone"), file));
+        }
+        QFile filler(folder.filePath("filler"));
+        if (full && filler.open(QIODevice::WriteOnly)) {
+            while (filler.write(old) == old.size() && filler.flush()) {
+            }
+        }
+        const auto names = [&] { return QDir(folder.path()).entryList(QDir::AllEntries); };
+        const QStringList beside = names();
+        StdoutCapture errors(2);
+        QVERIFY(!saveLastDir(file));
+        const QStringList said = errors.lines();
+        QCOMPARE(said.size(), 1);
+        const QString start = "morvane: could not save '" + file + "': ";
+        QVERIFY2(said[0].startsWith(start), qPrintable(said[0]));
+        QVERIFY2(said[0].contains(save.reason), qPrintable(said[0]));
+        QCOMPARE(readFile(file), save.obstacle == Obstacle::LinkToNothing ? QByteArray() : old);
+        QCOMPARE(names(), beside);
+    }
+
+    // A run as root (sudo) on a user's file leaves it theirs, with its mode; a link stays a link.
+    void replacementKeepsOwnerModeAndLink()
+    {
+        if (geteuid() != 0)
+            QSKIP("another user's file needs root (CI runs as root)");
+        QTemporaryDir shared;
+        QCOMPARE(chmod(QFile::encodeName(shared.path()).constData(), 0777), 0);
+        const QString file = shared.filePath("mplayer.ini"), link = shared.filePath("link.ini");
+        const QString make = "umask 027 && echo [FILESELECT] >\"$0\"";
+        const QStringList nobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+        QCOMPARE(QProcess::execute("setpriv", nobody + QStringList{"sh", "-c", make, file}), 0);
+        QVERIFY(QFile::link(file, link));
+        QVERIFY(saveLastDir(link));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), file);
+        QCOMPARE(ZConfig(file, false).readEntry("FILESELECT", "LASTDIR"), QString("/new"));
+        struct stat after;
+        QCOMPARE(stat(QFile::encodeName(file).constData(), &after), 0);
+        QCOMPARE(after.st_uid, getpwnam("nobody")->pw_uid);
+        QCOMPARE(after.st_gid, getgrnam("nogroup")->gr_gid);
+        QCOMPARE(after.st_mode & 07777, mode_t(0640));
     }
 
     void odds()

@@ -80,6 +80,8 @@ start_morvane "$work" "${as[@]}" env HOME="$work" XDG_RUNTIME_DIR= "$app/morvane
 choose 3 && wait_ms 3000 printed "enter dir '$media/Sub folder'" || fail "could not walk into 'Sub folder'"
 key F4 && quit
 cmp "$app/mplayer.ini" "$work/expected.ini" || fail "the settings file changed: $(cat "$app/mplayer.ini")"
+grep -qxF "morvane: could not save '$app/mplayer.ini': cannot write it: Permission denied; the file is left \
+as it was" "$out" || fail "the failed save of the read-only settings file said nothing"
 [ "$(ls -A "$app" | tr '\n' ' ')" = "morvane mplayer mplayer.ini " ] || fail "files appeared: $(ls -A "$app")"
 
 step "killing Morvane while a clip plays: no player left 1 s later"
@@ -87,3 +89,15 @@ start_morvane "$work" "$app/morvane"
 choose 5 && wait_ms 10000 players || fail "no MPlayer started for clip.avi"
 left+=($(below "$morvane_pid")) && kill -KILL "$morvane_pid" && wait "$morvane_pid"
 wait_ms 1000 no_players || fail "an MPlayer process outlived a killed Morvane by a second"
+
+step "a folder taken away (a card pulled): '..' lists the one above, no player starts, F4 stores it"
+chmod 755 "$app" && chmod 644 "$app/mplayer.ini" && mkdir -p "$media/card/video" && left=()
+sed -i "s|^LASTDIR=.*|LASTDIR=$media/card/video|" "$app/mplayer.ini"
+start_morvane "$work" "$app/morvane"
+rmdir "$media/card/video" && shown=$(wc -l <"$out")
+printed_since() { tail -n +"$((shown + 1))" "$out" | grep -qxF -- "$1"; }
+key Home Return && wait_ms 3000 printed_since "enter dir '$media/card'" || fail "'..' did not go up"
+sleep 0.5 && no_players || fail "a player started for a row of a removed folder"
+grep -qF -- "$media/card/video" "$playerlog" && fail "MPlayer was given a path in the gone folder"
+key F4 && quit
+grep -qxF "LASTDIR=$media/card" "$app/mplayer.ini" || fail "F4 stored $(grep LASTDIR "$app"/*.ini)"
