@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints each figure beside its baseline from the
-# same run.   bench/run.sh [BUILD_DIR]
+# same run.   bench/run.sh [--built] [BUILD_DIR]
+# With --built the build directory is taken as it is (in the arm64 VM,
+# which has no compiler: ./setup.sh bench arm64).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tests/lib/harness.sh"
 
+built=no
+[ "${1:-}" = --built ] && built=yes && shift
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd || echo "$root/build")
-MORVANE_BUILD_DIR=$build "$root/setup.sh" build >/dev/null
+[ "$built" = yes ] || MORVANE_BUILD_DIR=$build "$root/setup.sh" build >/dev/null
 bench=$build/bench
 # A work folder, removed at the end with every process started here.
 harness bench "$build" .

@@ -6,7 +6,7 @@ mkdir -p /proc /sys /dev /host /overlay /newroot
 mount -t proc proc /proc && mount -t sysfs sys /sys && mount -t devtmpfs dev /dev
 for m in $(cat /modules.order); do insmod "/modules/$m.ko" || echo "vm-init: insmod $m failed" >/dev/console; done
 nine="-t 9p -o trans=virtio,version=9p2000.L,msize=262144"
-mount $nine,ro hostroot /host || halt "could not mount the host root"
+mount $nine,ro,cache=loose hostroot /host || halt "could not mount the host root"
 mount -t tmpfs -o size=256m,mode=755 overlay /overlay && mkdir -p /overlay/upper /overlay/work
 mount -t overlay -o lowerdir=/host,upperdir=/overlay/upper,workdir=/overlay/work overlay /newroot || halt "could not mount the overlay"
 mkdir -p /newroot/results && mount $nine results /newroot/results || halt "could not mount /results"
