@@ -1,6 +1,6 @@
 #include "zfileselectdialog.h"
 
-#include "playback/playerpipe.h"
+#include "playback/playersession.h"
 #include "platform/fsname.h"
 #include "platform/zconfig.h"
 #include "platform/zglobal.h"
@@ -33,9 +33,7 @@ ZFileSelectDialog::ZFileSelectDialog()
     fileFilter = QString();
     currentDir = QString();
     lastDir = QString();
-    isPlaying = false;
-    isPaused = false;
-    playerPipe = nullptr;
+    session = new PlayerSession(this); // Idle, no stream
 
     config = new ZConfig(QStringLiteral("%1%2").arg(appDir(), QStringLiteral("mplayer.ini")), true);
     fileFilter = config->readEntry(QStringLiteral("FILESELECT"), QStringLiteral("FILTER"), QString());
@@ -43,6 +41,7 @@ ZFileSelectDialog::ZFileSelectDialog()
     printf("sFilder='%s'\n", fsEncode(fileFilter).constData());
     printf("lastDir='%s'\n", fsEncode(lastDir).constData());
     hiSpeedMode = config->readBoolEntry(QStringLiteral("HiSpeedMode"), QStringLiteral("Enabled"), false);
+    playback = PlaybackSettings::read(*config);
     auto systemSettings = std::make_unique<ZConfig>(systemSettingsPath(), false);
     displayTimeout = systemSettings->readNumEntry(QStringLiteral("SYS_SYSTEM_SET"),
                                                   QStringLiteral("DisplayTimeout"), -1);
@@ -82,12 +81,20 @@ ZFileSelectDialog::ZFileSelectDialog()
     // desktop, or a termination signal. A running player is stopped then too.
     if (qApp)
         connect(qApp, &QCoreApplication::aboutToQuit, this, &ZFileSelectDialog::applicationQuitting);
+    // A player that has ended by itself brings the list back, as F2 does.
+    connect(session, &PlayerSession::playerGone, this, [this] {
+        if (isPlaying())
+            stopPlayback();
+    });
+    connect(session, &PlayerSession::fileFailed, this, &ZFileSelectDialog::fileFailed);
+    connect(session, &PlayerSession::fileEnded, this, &ZFileSelectDialog::fileEnded);
+    connect(session, &PlayerSession::reportChanged, this, &ZFileSelectDialog::showReport);
     listBox->setFocus();
 }
 
 ZFileSelectDialog::~ZFileSelectDialog()
 {
-    if (isPlaying)
+    if (isPlaying())
         stopPlayback();
     if (listBox) {
         delete listBox;
@@ -118,7 +125,7 @@ void ZFileSelectDialog::slotQuit()
 
 void ZFileSelectDialog::applicationQuitting()
 {
-    if (isPlaying)
+    if (isPlaying())
         stopPlayback();
     // Closing the window from the desktop is quitting too; remember the
     // directory shown, but never replace a saved one with nothing.
