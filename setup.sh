@@ -17,7 +17,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
     mplayer ffmpeg
-    xvfb xauth x11-utils xdotool x11vnc imagemagick
+    xvfb xauth x11-utils xdotool x11vnc imagemagick tesseract-ocr
     openbox weston xwayland qt6-wayland
     fonts-dejavu-core procps
     dpkg-dev lintian desktop-file-utils librsvg2-bin file

@@ -89,10 +89,15 @@ void PlayerSession::setWantPosition(bool want)
 void PlayerSession::updatePositionTimer()
 {
     const bool on = wantPosition && pipe && told.loaded && !told.ended && current == State::Playing;
-    if (on && !positionTimer->isActive())
+    if (on && !positionTimer->isActive()) {
         positionTimer->start();
-    else if (!on)
+        // At once, for the screen that shows it now, unless that would ask
+        // twice within a second.
+        if (!lastAsked.isValid() || lastAsked.elapsed() >= QueryIntervalMs)
+            askPosition();
+    } else if (!on) {
         positionTimer->stop();
+    }
 }
 
 void PlayerSession::send(const char *text)
@@ -252,6 +257,7 @@ void PlayerSession::takeLine(const QByteArray &line)
 void PlayerSession::ask(Query query)
 {
     asked.append(query);
+    lastAsked.start();
     send(QByteArray(QueryPrefix).append(query == Query::Length ? "length\n" : "time_pos\n").constData());
 }
 

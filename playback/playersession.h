@@ -3,6 +3,7 @@
 #include "mediainfo.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -111,4 +112,5 @@ private:
     QTimer *positionTimer = nullptr;
     bool wantPosition = false;
     bool lengthAsked = false;
+    QElapsedTimer lastAsked; // since the last query
 };
