@@ -106,6 +106,30 @@ printf 'morvane %.0f ms, mplayer alone %.0f ms, ratio %s (target at most 1.3); i
     "$o" "$b" "$(ratio "$o" "$b")" "$(ratio "$p" 1000)" "$(awk -v p="$p" -v o="$o" 'BEGIN { print p / 10 / o }')"
 
 echo
+echo "== The end of a clip to the next clip's first frame, ATEND=NEXT (baseline: MPlayer started"
+echo "   directly on that clip, above), real MPlayer, Xvfb"
+# A 2-second red clip, then the clip above: the red leaving the screen is the end.
+mkdir -p "$work/next"
+ffmpeg -v error -y -f lavfi -i color=c=red:size=320x240:rate=25 -t 2 -c:v mpeg4 "$work/next/a-red.avi"
+cp "$work/clips/clip.avi" "$work/next/b-clip.avi"
+printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n[PLAYBACK]\nATEND=NEXT\n' "$work/next" >"$work/app/mplayer.ini"
+"$work/app/morvane" >/dev/null 2>&1 </dev/null &
+morvane_pid=$! && started+=($!)
+wait_ms 10000 window_of Morvane
+xdotool windowfocus --sync "$(window_of Morvane)"
+next=()
+for _ in $(seq 9); do
+    next+=("$("$bench/bench_firstframe" --after-red 0 0 240 320 20000 xdotool key Home Down Return)")
+    xdotool key F2
+    wait_ms 5000 no_players
+    sleep 0.3
+done
+kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+n=$(printf '%s\n' "${next[@]}" | grep -v '^$' | median)
+printf 'morvane %.0f ms from the end of one clip to the next one'"'"'s first frame, mplayer alone %.0f ms, ratio %s\n' \
+    "$n" "$b" "$(ratio "$n" "$b")"
+
+echo
 echo "== Peak memory with 10,000 rows (baseline: the bare window), offscreen"
 for i in $(seq 5000); do mkdir "$work/rows/folder-$i"; : >"$work/rows/film-$i.avi"; done
 printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/rows" >"$work/app/mplayer.ini"

@@ -51,8 +51,6 @@ stop && wait_ms 1000 no_players && wait_ms 2000 list_back || fail "F2 did not en
 
 step "an mp3 with tags: the sound screen shows name, title and a position that moves (240x320 and 640x480)"
 run sound
-# ocr FILE: the words on a screenshot, read white on black.
-ocr() { convert "$1" -resize 300% -negate "$work/ocr.png" && tesseract "$work/ocr.png" - 2>/dev/null | tr -s ' \n' '  '; }
 choose 1 && wait_ms 10000 play_run sound/song.mp3 || fail "no play run for song.mp3"
 for size in 240x320 640x480; do
     xdotool windowsize "$win" ${size/x/ } && sleep 1
