@@ -30,7 +30,8 @@ public:
 
     // Lists path in the list box; on success currentDir is its canonical path.
     void openDir(const QString &path);
-    // Probes and plays the file at path, giving the screen to the player.
+    // Probes and plays the file at path, giving the screen to the player
+    // (or, while one plays, in its place).
     void playFile(QString path);
     // Writes one slave command to the player, if there is one.
     void sendCommand(const char *text);
@@ -69,8 +70,6 @@ private:
     int currentRow() const;
     void setCurrentRow(int row);
     void stopPlayback();
-    // Probes path and starts the player on it.
-    void startPlayer(const QString &path);
     void fileEnded();
     void fileFailed();
     void showReport();

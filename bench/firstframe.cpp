@@ -1,6 +1,6 @@
 // Times a command to the first video frame on the screen.
 //
-//   bench_firstframe [--after-red] X Y W H TIMEOUT_MS COMMAND [ARG...]
+//   bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]
 //
 // Notes the monotonic time, starts COMMAND, and reads the screen region
 // WxH+X+Y of the X display in DISPLAY with XGetImage until a frame of the
@@ -9,9 +9,10 @@
 // from the start of COMMAND to that frame, then ends COMMAND if it still runs
 // (SIGTERM, reaped). Exits 1 when no frame shows within TIMEOUT_MS.
 //
-// With --after-red the time is counted from the end of a clip played
-// before: from the moment a frame in pure red (the clip before) that has
-// been on the screen (a third of the region) leaves it.
+// With --after-red the time is counted from the end of a clip MS long played
+// before it, all pure red: from the moment its first frame showed (a third
+// of the region red) and MS more. (Its last frame stays on the screen until
+// the next one replaces it, so its end cannot be seen.)
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -59,7 +60,8 @@ bool showsFrame(Display *display, int x, int y, int w, int h, Colour colour = Co
                 ++matching;
         }
     }
-    // Green: 2 % of the region. Red: a third, as the next clip has a red bar.
+    // Green: 2 % of the region. Red: a third (the clip with green has a
+    // red bar).
     const long parts = colour == Colour::Green ? 50 : 3;
     return matching * parts >= long(w / 2) * long(h / 2);
 }
@@ -68,11 +70,12 @@ bool showsFrame(Display *display, int x, int y, int w, int h, Colour colour = Co
 
 int main(int argc, char **argv)
 {
-    const bool afterRed = argc > 1 && std::string(argv[1]) == "--after-red";
+    const bool afterRed = argc > 2 && std::string(argv[1]) == "--after-red";
+    const long long redNs = afterRed ? atoll(argv[2]) * 1000000LL : 0;
     if (afterRed)
-        --argc, ++argv;
+        argc -= 2, argv += 2;
     if (argc < 7) {
-        fprintf(stderr, "usage: bench_firstframe [--after-red] X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
+        fprintf(stderr, "usage: bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
         return 2;
     }
     const int x = atoi(argv[1]), y = atoi(argv[2]), w = atoi(argv[3]), h = atoi(argv[4]);
@@ -94,14 +97,11 @@ int main(int argc, char **argv)
         return 2;
 
     int result = 1;
-    bool redSeen = false;
     while (afterRed && monotonicNs() - started < timeoutNs) {
-        const bool red = showsFrame(display.get(), x, y, w, h, Colour::Red);
-        if (redSeen && !red) {
-            t0 = monotonicNs();
+        if (showsFrame(display.get(), x, y, w, h, Colour::Red)) {
+            t0 = monotonicNs() + redNs;
             break;
         }
-        redSeen = redSeen || red;
         usleep(1000);
     }
     while (monotonicNs() - started < timeoutNs) {

@@ -54,11 +54,6 @@ QString playCommandLine(const QString &dir, const QString &path, bool scale)
         + QLatin1Char('\'');
 }
 
-void ZFileSelectDialog::playFile(QString path)
-{
-    startPlayer(path);
-}
-
 bool ZFileSelectDialog::isPlaying() const
 {
     return session->state() != PlayerSession::State::Idle;
@@ -76,7 +71,7 @@ FILE *ZFileSelectDialog::playerPipe() const
 
 // The probe, the list hidden and the screen given to the player (once for a
 // run of files), the player started.
-void ZFileSelectDialog::startPlayer(const QString &path)
+void ZFileSelectDialog::playFile(QString path)
 {
     const QString playerPath = QStringLiteral("%1/mplayer").arg(appDir());
     const MediaInfo &info = session->probe(path, playerPath);
@@ -176,7 +171,7 @@ void ZFileSelectDialog::fileEnded()
     }
     setCurrentRow(next);
     session->closePlayer();
-    startPlayer(rowPath(next));
+    playFile(rowPath(next));
 }
 
 // The sound screen, for a file without video, when it is wanted.
