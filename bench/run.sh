@@ -126,8 +126,8 @@ for _ in $(seq 9); do
 done
 kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
 n=$(printf '%s\n' "${next[@]}" | grep -v '^$' | median)
-printf 'morvane %.0f ms from the end of one clip to the next one'"'"'s first frame, mplayer alone %.0f ms, ratio %s\n' \
-    "$n" "$b" "$(ratio "$n" "$b")"
+printf 'morvane %.0f ms from the end of one clip to the next one'"'"'s first frame, ' "$n"
+printf 'mplayer alone %.0f ms, ratio %s\n' "$b" "$(ratio "$n" "$b")"
 
 echo
 echo "== Peak memory with 10,000 rows (baseline: the bare window), offscreen"

@@ -131,7 +131,9 @@ QString ZNowPlaying::clock(double seconds)
     const auto twoDigits = [](long long n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
     if (whole < 3600)
         return QStringLiteral("%1:%2").arg(whole / 60).arg(twoDigits(whole % 60));
-    return QStringLiteral("%1:%2:%3").arg(whole / 3600).arg(twoDigits(whole / 60 % 60), twoDigits(whole % 60));
+    return QStringLiteral("%1:%2:%3")
+        .arg(whole / 3600)
+        .arg(twoDigits(whole / 60 % 60), twoDigits(whole % 60));
 }
 
 bool ZNowPlaying::eventFilter(QObject *watched, QEvent *e)

@@ -65,10 +65,8 @@ bool readProcessStat(pid_t pid, ProcessStat *out)
     const char *end = strrchr(text, ')');
     unsigned long user = 0;
     unsigned long system = 0;
-    if (!end
-        || sscanf(end + 1, " %c %*d %d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &out->state, &out->processGroup,
-                  &user, &system)
-            != 4)
+    const char *format = " %c %*d %d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu";
+    if (!end || sscanf(end + 1, format, &out->state, &out->processGroup, &user, &system) != 4)
         return false;
     out->cpuTicks = user + system;
     return true;

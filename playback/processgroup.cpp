@@ -57,8 +57,9 @@ bool groupAlive(pid_t pgid)
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
             continue;
         ProcessStat stat;
-        if (readProcessStat(pid_t(atoi(entry->d_name)), &stat) && stat.processGroup == pgid && stat.state != 'Z'
-            && stat.state != 'X') {
+        const bool live = readProcessStat(pid_t(atoi(entry->d_name)), &stat) && stat.state != 'Z'
+            && stat.state != 'X';
+        if (live && stat.processGroup == pgid) {
             alive = true;
             break;
         }

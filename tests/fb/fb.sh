@@ -7,11 +7,16 @@ share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log 
 step "making the clip, the program directory and the initramfs"
 mkdir -p "$share/media" "$share/app" && ln -s "$build/morvane" "$share/app/morvane" && cp "$build/mplayer" "$share/app/"
 clip "$share/media/clip.avi" 320x180 60
-ffmpeg -v error -y -f lavfi -i sine -t 30 -metadata title="Morning Song" -write_id3v1 1 "$share/media/song.mp3" || fail "no mp3"
-printf '[FILESELECT]\nFILTER=*.avi;*.mp3\nLASTDIR=/results/media\n[PLAYBACK]\nNOWPLAYING=YES\n[LANGUAGE]\nOPTIONS=Options\nEXIT=Exit\n' >"$share/app/mplayer.ini"
+ffmpeg -v error -y -f lavfi -i sine -t 30 -metadata title="Morning Song" -write_id3v1 1 \
+    "$share/media/song.mp3" || fail "no mp3"
+printf '%s\n' '[FILESELECT]' 'FILTER=*.avi;*.mp3' 'LASTDIR=/results/media' \
+    '[PLAYBACK]' 'NOWPLAYING=YES' '[LANGUAGE]' 'OPTIONS=Options' 'EXIT=Exit' \
+    >"$share/app/mplayer.ini"
 # The VM has no sound card: its MPlayer plays sound to nowhere, in real time.
-printf '#!/bin/sh\nexec /usr/bin/mplayer -ao null "$@"\n' >"$share/mplayer" && chmod +x "$share/mplayer"
-printf 'SOURCE=%q\nAPP=/results/app\nexport MORVANE_SYSTEM_MPLAYER=/results/mplayer\n' "$(cd "$here/../.." && pwd)" >"$share/params"
+printf '#!/bin/sh\nexec /usr/bin/mplayer -ao null "$@"\n' >"$share/mplayer"
+chmod +x "$share/mplayer"
+printf 'SOURCE=%q\nAPP=/results/app\nexport MORVANE_SYSTEM_MPLAYER=/results/mplayer\n' \
+    "$(cd "$here/../.." && pwd)" >"$share/params"
 vm_initramfs "$work" || fail "no initramfs (install linux-image-amd64 and busybox-static)"
 for attempt in 1 2; do
     step "booting the VM (kernel $vm_kernel, attempt $attempt)"
@@ -28,7 +33,10 @@ shot_until() { wait_ms "$1" eval "shot $work/s.png && $2 $work/s.png || ! sleep 
 list_drawn() { set -- $(stats "$1" 600x330+20+90) $(stats "$1" 300x44+0+26); above "$1" 0.97 && above "$5" 0.1; }
 osd_shown() { set -- $(stats "$1" 640x54+0+0) $(stats "$1" 640x54+0+426); above "$3" 0.5 || above "$6" 0.5; }
 # Mostly black, with the name and the title on it.
-sound_screen() { set -- "$1" $(stats "$1" 640x480+0+0); ! above "$2" 0.3 && [[ "$(ocr "$1")" == *"Morning Song"*"song.mp3"* ]]; }
+sound_screen() {
+    set -- "$1" $(stats "$1" 640x480+0+0)
+    ! above "$2" 0.3 && [[ "$(ocr "$1")" == *"Morning Song"*"song.mp3"* ]]
+}
 # After F2 all but the rows (clip.avi is the current one now) is the list as first seen.
 list_whole() { list_drawn "$1" && for r in 640x26+0+0 640x410+0+70; do [ "$(print_of "$1" $r)" = "$(print_of "$shots/list.png" $r)" ] || return; done; }
 
@@ -48,7 +56,8 @@ step "stopping with F2"
 key f2 && shot_until 30000 list_whole || fail "the list did not come back whole"
 step "playing song.mp3: the sound screen, not painted over by MPlayer"
 key down ret && wait_ms 60000 play_run song.mp3 || fail "no player was started for song.mp3"
-shot_until 60000 "sound_screen" && cp "$work/s.png" "$shots/nowplaying.png" || fail "no sound screen: '$(ocr "$work/s.png")'"
+shot_until 60000 "sound_screen" && cp "$work/s.png" "$shots/nowplaying.png" \
+    || fail "no sound screen: '$(ocr "$work/s.png")'"
 key f2 && shot_until 30000 list_drawn || fail "F2 did not bring the list back after song.mp3"
 step "quitting with F4"
 key f4 && wait_ms 30000 grep -qx 0 "$share/status1" || fail "Morvane did not end with status 0 within 30 s of F4: $(cat "$share/status1")"
