@@ -63,8 +63,8 @@ private:
     void openStartDir(const QString &path);
     // The folder that quitting stores as the last directory.
     QString dirToRemember() const;
-    // The row a list row's path, the row after row that names a file (-1:
-    // none), and the current row.
+    // A row's path, the row after row that names a file (-1: none), and
+    // the current row.
     QString rowPath(int row) const;
     int nextFileRow(int row) const;
     int currentRow() const;

@@ -8,9 +8,8 @@
 // and output on the descriptors given, standard error shared with ours.
 //
 // input, output: the child's descriptors 0 and 1 (input -1: our own
-// standard input). closeInChild: further
-// descriptors of ours the child must not hold (count of them in
-// closeCount); descriptors opened close-on-exec need not be named.
+// standard input). closeInChild: closeCount further descriptors of ours
+// the child must not hold; those opened close-on-exec need not be named.
 // Returns the child's id, or -1 with errno set when fork fails. A child
 // that cannot set up its descriptors or run the shell ends with status 127.
 pid_t startShellChild(const char *command, int input, int output, const int *closeInChild = nullptr,

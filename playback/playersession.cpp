@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -20,6 +21,9 @@ constexpr qsizetype PendingCommandLimit = 4096;
 // A line of output longer than this is cut: a player that never ends a line
 // cannot make us grow.
 constexpr qsizetype LineLimit = 4096;
+// How much output is read in one round of the event loop, in chunks of
+// 16 KiB.
+constexpr int ChunksPerWake = 8;
 // A file that has not started playing this long after it was opened is
 // asked about once; the position is asked at most this often.
 constexpr int QueryIntervalMs = 1000;
@@ -171,14 +175,16 @@ void PlayerSession::unwatch()
 }
 
 // Read as it comes, or a chatty player would fill the socket and stall. Its
-// end tells that the player has ended.
+// end tells that the player has ended. A player that never stops talking
+// gets a bounded share: what is left is read on the next round of the event
+// loop, so that keys are never held up.
 void PlayerSession::readOutput()
 {
     if (!pipe || !output)
         return;
     const quint64 thisRun = run;
     char chunk[16384];
-    for (;;) {
+    for (int round = 0; round < ChunksPerWake;) {
         const ssize_t n = recv(fileno(pipe), chunk, sizeof chunk, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
@@ -189,17 +195,19 @@ void PlayerSession::readOutput()
             emit playerGone();
             return;
         }
-        for (const char *c = chunk; c < chunk + n; ++c) {
-            if (*c != '\n' && *c != '\r') {
-                if (partLine.size() < LineLimit)
-                    partLine.append(*c);
-                continue;
-            }
+        ++round;
+        const char *end = chunk + n;
+        for (const char *c = chunk; c < end;) {
+            const char *stop = std::find_if(c, end, [](char b) { return b == '\n' || b == '\r'; });
+            partLine.append(c, std::min<qsizetype>(stop - c, LineLimit - partLine.size()));
+            if (stop == end)
+                break;
             const QByteArray line = partLine;
             partLine.clear();
             takeLine(line);
             if (run != thisRun || !pipe)
                 return; // a handler has ended this run
+            c = stop + 1;
         }
     }
 }
@@ -222,6 +230,9 @@ void PlayerSession::takeLine(const QByteArray &line)
     } else if (line == "Starting playback...") {
         told.loaded = true;
         loadCheck->stop();
+        // MPlayer drops what it is sent while it opens a file: that question
+        // may never be answered.
+        asked.removeAll(Query::Loaded);
         updatePositionTimer();
         emit reportChanged();
     } else if (line == "Video: no video") {
@@ -233,22 +244,22 @@ void PlayerSession::takeLine(const QByteArray &line)
             told.position = told.length;
         emit reportChanged();
         emit fileEnded();
-    } else if (line.startsWith("ANS_") && !asked.isEmpty()) {
-        const Query query = asked.takeFirst();
-        if (query == Query::Loaded && line == "ANS_ERROR=PROPERTY_UNAVAILABLE") {
-            emit fileFailed();
+    } else if (line.startsWith("ANS_")) {
+        // Answers come in the order asked, and name what they answer.
+        const Query query = asked.isEmpty() ? Query::Position : asked.takeFirst();
+        if (line == "ANS_ERROR=PROPERTY_UNAVAILABLE") {
+            if (query == Query::Loaded && !told.loaded)
+                emit fileFailed();
             return;
         }
-        const qsizetype equals = line.indexOf('=');
-        if (line.startsWith("ANS_ERROR") || equals < 0)
-            return;
-        if (query == Query::Length)
-            told.length = seconds(line.mid(equals + 1));
-        else
-            told.position = seconds(line.mid(equals + 1));
-        if (query == Query::Loaded) {
+        if (line.startsWith("ANS_length=")) {
+            told.length = seconds(line.mid(11));
+        } else if (line.startsWith("ANS_time_pos=")) {
+            told.position = seconds(line.mid(13));
             told.loaded = true;
             updatePositionTimer();
+        } else {
+            return;
         }
         emit reportChanged();
     }
@@ -269,8 +280,12 @@ void PlayerSession::checkLoaded()
 
 void PlayerSession::askPosition()
 {
+    // One question at a time; one left unanswered for long was dropped (as
+    // MPlayer does while it fills its cache).
+    if (!asked.isEmpty() && lastAsked.elapsed() > 3 * QueryIntervalMs)
+        asked.clear();
     if (!pipe || !asked.isEmpty())
-        return; // one question at a time
+        return;
     // The length, when the probe did not tell it, is asked once.
     ask(told.length > 0 || lengthAsked ? Query::Position : Query::Length);
     lengthAsked = true;

@@ -90,7 +90,6 @@ private:
     void readOutput();
     void writePending();
     void takeLine(const QByteArray &line);
-    void takeAnswer(const QByteArray &line);
     void ask(Query query);
     void checkLoaded();
     void askPosition();

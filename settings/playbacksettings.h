@@ -13,8 +13,8 @@ struct PlaybackSettings
     // list back, NEXT plays the next file of the list.
     enum class AtEnd { Stay, List, Next };
     AtEnd atEnd = AtEnd::Stay;
-    // NOWPLAYING=YES (or true, on, 1): a file without video gets a screen of its own, with
-    // its name, tags, position and the keys.
+    // NOWPLAYING=YES (or true, on, 1): a file without video gets a screen
+    // of its own, with its name, tags, position and the keys.
     bool nowPlaying = false;
     // [LANGUAGE] PAUSEKEY, SEEKKEY, STOPKEY: that screen's key help.
     QString pauseHelp;
