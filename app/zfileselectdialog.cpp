@@ -1,6 +1,6 @@
 #include "zfileselectdialog.h"
 
-#include "playback/playerpipe.h"
+#include "playback/playersession.h"
 #include "platform/fsname.h"
 #include "platform/zconfig.h"
 #include "platform/zglobal.h"
@@ -34,9 +34,7 @@ ZFileSelectDialog::ZFileSelectDialog()
     fileFilter = QString();
     currentDir = QString();
     lastDir = QString();
-    isPlaying = false;
-    isPaused = false;
-    playerPipe = nullptr;
+    session = new PlayerSession(this); // Idle, no stream
 
     config = new ZConfig(QStringLiteral("%1%2").arg(appDir(), QStringLiteral("mplayer.ini")), true);
     fileFilter = config->readEntry(QStringLiteral("FILESELECT"), QStringLiteral("FILTER"), QString());
@@ -44,6 +42,7 @@ ZFileSelectDialog::ZFileSelectDialog()
     printf("sFilder='%s'\n", fsEncode(fileFilter).constData());
     printf("lastDir='%s'\n", fsEncode(lastDir).constData());
     hiSpeedMode = config->readBoolEntry(QStringLiteral("HiSpeedMode"), QStringLiteral("Enabled"), false);
+    playback = PlaybackSettings::read(*config);
     auto systemSettings = std::make_unique<ZConfig>(systemSettingsPath(), false);
     displayTimeout = systemSettings->readNumEntry(QStringLiteral("SYS_SYSTEM_SET"),
                                                   QStringLiteral("DisplayTimeout"), -1);
@@ -83,13 +82,21 @@ ZFileSelectDialog::ZFileSelectDialog()
     // desktop, or a termination signal. A running player is stopped then too.
     if (qApp)
         connect(qApp, &QCoreApplication::aboutToQuit, this, &ZFileSelectDialog::applicationQuitting);
+    // A player that has ended by itself brings the list back, as F2 does.
+    connect(session, &PlayerSession::playerGone, this, [this] {
+        if (isPlaying())
+            stopPlayback();
+    });
+    connect(session, &PlayerSession::fileFailed, this, &ZFileSelectDialog::fileFailed);
+    connect(session, &PlayerSession::fileEnded, this, &ZFileSelectDialog::fileEnded);
+    connect(session, &PlayerSession::reportChanged, this, &ZFileSelectDialog::showReport);
     listBox->setFocus();
 }
 
 ZFileSelectDialog::~ZFileSelectDialog()
 {
     quitting = true;
-    if (isPlaying)
+    if (isPlaying())
         stopPlayback();
     if (listBox) {
         delete listBox;
@@ -120,7 +127,7 @@ void ZFileSelectDialog::slotQuit()
 
 void ZFileSelectDialog::applicationQuitting()
 {
-    if (isPlaying) {
+    if (isPlaying()) {
         // The folder shown stays as it is: a card pulled while a clip played
         // is stored as it was, like one pulled while the list was shown.
         const QScopedValueRollback<bool> going(quitting, true);

@@ -2,16 +2,17 @@
 
 #include "browser/folderstamp.h"
 #include "platform/zkbmainwidget.h"
+#include "settings/playbacksettings.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
 #include <memory>
 
-class QSocketNotifier;
+class PlayerSession;
 class ZConfig;
 class ZListBox;
+class ZNowPlaying;
 class ZOptionsMenu;
 class ZSoftKey;
 struct WindowInspector;
@@ -30,10 +31,16 @@ public:
 
     // Lists path in the list box; on success currentDir is its canonical path.
     void openDir(const QString &path);
-    // Probes and plays the file at path, giving the screen to the player.
+    // Probes and plays the file at path, giving the screen to the player
+    // (or, while one plays, in its place).
     void playFile(QString path);
     // Writes one slave command to the player, if there is one.
     void sendCommand(const char *text);
+    // The playback state, as the session of the playback holds it.
+    bool isPlaying() const;
+    bool isPaused() const;
+    // The player's stream, or nullptr.
+    FILE *playerPipe() const;
     // true: record the CPU operating point and raise it; false: put the
     // recorded one back.
     void applyCpuSpeed(bool saveAndRaise);
@@ -64,11 +71,16 @@ private:
     void relistIfChanged();
     // The folder that quitting stores as the last directory.
     QString dirToRemember() const;
+    // A row's path, the row after row that names a file (-1: none), and
+    // the current row.
+    QString rowPath(int row) const;
+    int nextFileRow(int row) const;
+    int currentRow() const;
+    void setCurrentRow(int row);
     void stopPlayback();
-    void watchPlayerOutput();
-    void drainPlayerOutput();
-    void writePendingCommands();
-    void unwatchPlayer();
+    void fileEnded();
+    void fileFailed();
+    void showReport();
     void applicationQuitting();
 
     ZListBox *listBox = nullptr;
@@ -77,12 +89,9 @@ private:
     QString fileFilter;
     QString currentDir;
     QString lastDir;
-    bool isPlaying = false;
     int displayTimeout = -1;
     int savedCpuOp = 0;
-    bool isPaused = false;
     bool hiSpeedMode = false;
-    FILE *playerPipe = nullptr;
     ZConfig *config = nullptr;
 
     bool cpuOpRecorded = false;     // savedCpuOp holds a value read from the device
@@ -90,7 +99,7 @@ private:
     bool startDirUnlisted = false;  // the start folder failed and no folder was chosen since
     bool quitting = false;          // the program is ending: nothing is listed again
     FolderStamp listedStamp;        // the folder shown, as it was when listed
-    QSocketNotifier *playerOutput = nullptr;
-    QSocketNotifier *playerInput = nullptr; // on while commands wait for the player
-    QByteArray pendingCommands;             // written to the player as it reads
+    PlayerSession *session = nullptr; // the playback: player, its stream, its state
+    PlaybackSettings playback;        // [PLAYBACK]: the end of a file, the sound screen
+    ZNowPlaying *soundScreen = nullptr; // made when first needed
 };

@@ -1,6 +1,6 @@
 // Times a command to the first video frame on the screen.
 //
-//   bench_firstframe X Y W H TIMEOUT_MS COMMAND [ARG...]
+//   bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]
 //
 // Notes the monotonic time, starts COMMAND, and reads the screen region
 // WxH+X+Y of the X display in DISPLAY with XGetImage until a frame of the
@@ -8,6 +8,11 @@
 // green, a colour no part of Morvane's window uses. Prints the milliseconds
 // from the start of COMMAND to that frame, then ends COMMAND if it still runs
 // (SIGTERM, reaped). Exits 1 when no frame shows within TIMEOUT_MS.
+//
+// With --after-red the time is counted from the end of a clip MS long played
+// before it, all pure red: from the moment its first frame showed (a third
+// of the region red) and MS more. (Its last frame stays on the screen until
+// the next one replaces it, so its end cannot be seen.)
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,30 +42,40 @@ struct ImageDestroyer {
     void operator()(XImage *i) const { XDestroyImage(i); }
 };
 
-bool showsFrame(Display *display, int x, int y, int w, int h)
+enum class Colour { Green, Red };
+
+bool showsFrame(Display *display, int x, int y, int w, int h, Colour colour = Colour::Green)
 {
     std::unique_ptr<XImage, ImageDestroyer> image(
         XGetImage(display, DefaultRootWindow(display), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap));
     if (!image)
         return false;
-    long green = 0;
+    long matching = 0;
     for (int j = 0; j < h; j += 2) {
         for (int i = 0; i < w; i += 2) {
             const unsigned long p = XGetPixel(image.get(), i, j);
             const unsigned r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
-            if (g > 200 && r < 70 && b < 70)
-                ++green;
+            const unsigned main = colour == Colour::Green ? g : r, other = colour == Colour::Green ? r : g;
+            if (main > 200 && other < 70 && b < 70)
+                ++matching;
         }
     }
-    return green * 50 >= long(w / 2) * long(h / 2);
+    // Green: 2 % of the region. Red: a third (the clip with green has a
+    // red bar).
+    const long parts = colour == Colour::Green ? 50 : 3;
+    return matching * parts >= long(w / 2) * long(h / 2);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    const bool afterRed = argc > 2 && std::string(argv[1]) == "--after-red";
+    const long long redNs = afterRed ? atoll(argv[2]) * 1000000LL : 0;
+    if (afterRed)
+        argc -= 2, argv += 2;
     if (argc < 7) {
-        fprintf(stderr, "usage: bench_firstframe X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
+        fprintf(stderr, "usage: bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
         return 2;
     }
     const int x = atoi(argv[1]), y = atoi(argv[2]), w = atoi(argv[3]), h = atoi(argv[4]);
@@ -70,7 +86,8 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    const long long t0 = monotonicNs();
+    long long t0 = monotonicNs();
+    const long long started = t0;
     const pid_t child = fork();
     if (child == 0) {
         execvp(argv[6], argv + 6);
@@ -80,7 +97,14 @@ int main(int argc, char **argv)
         return 2;
 
     int result = 1;
-    while (monotonicNs() - t0 < timeoutNs) {
+    while (afterRed && monotonicNs() - started < timeoutNs) {
+        if (showsFrame(display.get(), x, y, w, h, Colour::Red)) {
+            t0 = monotonicNs() + redNs;
+            break;
+        }
+        usleep(1000);
+    }
+    while (monotonicNs() - started < timeoutNs) {
         if (showsFrame(display.get(), x, y, w, h)) {
             printf("%.1f\n", (monotonicNs() - t0) / 1e6);
             result = 0;

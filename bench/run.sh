@@ -81,11 +81,15 @@ mkdir -p "$work/clips"
 ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 \
     -t 30 -c:v mpeg4 -c:a mp3 -shortest "$work/clips/clip.avi"
 cp "$build/mplayer" "$work/app/mplayer"
-printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n' "$work/clips" >"$work/app/mplayer.ini"
-"$work/app/morvane" >/dev/null 2>&1 </dev/null &
-morvane_pid=$! && started+=($!)
-wait_ms 10000 window_of Morvane
-xdotool windowfocus --sync "$(window_of Morvane)"
+# morvane_on DIR [SETTINGS]: Morvane listing DIR, with the focus.
+morvane_on() {
+    printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=%s\n%b' "$1" "${2:-}" >"$work/app/mplayer.ini"
+    "$work/app/morvane" >/dev/null 2>&1 </dev/null &
+    morvane_pid=$! && started+=($!)
+    wait_ms 10000 window_of Morvane
+    xdotool windowfocus --sync "$(window_of Morvane)"
+}
+morvane_on "$work/clips"
 xdotool key Down
 sleep 0.5
 ours=(); bare=(); probe=()
@@ -108,6 +112,26 @@ b=$(printf '%s\n' "${bare[@]}" | grep -v '^$' | median)
 p=$(printf '%s\n' "${probe[@]}" | median)
 printf 'morvane %.0f ms, mplayer alone %.0f ms, ratio %s (target at most 1.3); identify run alone %.0f ms (%.0f %% of morvane'"'"'s time)\n' \
     "$o" "$b" "$(ratio "$o" "$b")" "$(ratio "$p" 1000)" "$(awk -v p="$p" -v o="$o" 'BEGIN { print p / 10 / o }')"
+
+echo
+echo "== The end of a clip to the next clip's first frame, ATEND=NEXT (baseline: MPlayer started"
+echo "   directly on that clip, above), real MPlayer, Xvfb"
+# A 2-second red clip, then the clip above: the red clip ends 2 s after its first frame.
+mkdir -p "$work/next"
+ffmpeg -v error -y -f lavfi -i color=c=red:size=320x240:rate=25 -t 2 -c:v mpeg4 "$work/next/a-red.avi"
+cp "$work/clips/clip.avi" "$work/next/b-clip.avi"
+morvane_on "$work/next" '[PLAYBACK]\nATEND=NEXT\n'
+next=()
+for _ in $(seq 9); do
+    next+=("$("$bench/bench_firstframe" --after-red 2000 0 0 240 320 20000 xdotool key Home Down Return)")
+    xdotool key F2
+    wait_ms 5000 no_players
+    sleep 0.3
+done
+kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+n=$(printf '%s\n' "${next[@]}" | grep -v '^$' | median)
+printf 'morvane %.0f ms from the end of one clip to the next one'"'"'s first frame, ' "$n"
+printf 'mplayer alone %.0f ms, ratio %s\n' "$b" "$(ratio "$n" "$b")"
 
 echo
 echo "== Peak memory with 10,000 rows (baseline: the bare window), offscreen"

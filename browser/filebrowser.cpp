@@ -316,3 +316,30 @@ void ZFileSelectDialog::slotSelected(int index)
         playFile(path);
     }
 }
+
+QString ZFileSelectDialog::rowPath(int row) const
+{
+    const ZSettingItem *item = listBox->item(row);
+    return item ? currentDir + QLatin1Char('/') + item->getSubItemText(1, 0) : QString();
+}
+
+int ZFileSelectDialog::nextFileRow(int row) const
+{
+    for (int next = row + 1; row >= 0 && next < int(listBox->count()); ++next) {
+        // A file gone since the list was read is passed over.
+        struct stat st;
+        if (stat(fsEncode(rowPath(next)).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
+            return next;
+    }
+    return -1;
+}
+
+int ZFileSelectDialog::currentRow() const
+{
+    return listBox->currentItem();
+}
+
+void ZFileSelectDialog::setCurrentRow(int row)
+{
+    listBox->setCurrentItem(row);
+}

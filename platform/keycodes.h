@@ -25,4 +25,17 @@ constexpr int toQtKey(int handsetKey)
     return handsetKey;
 }
 
+// The handset key codes the window acts on while a file plays.
+enum Key : int {
+    Key_1 = 0x31,
+    Key_3 = 0x33,
+    Key_Return = 0x1004,
+    Key_Left = 0x1012,
+    Key_Right = 0x1014,
+    Key_PageUp = 0x1016,
+    Key_PageDown = 0x1017,
+    Key_F1 = 0x1030,
+    Key_F2 = 0x1031,
+};
+
 } // namespace handset

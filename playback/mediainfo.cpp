@@ -1,6 +1,7 @@
 #include "mediainfo.h"
 
 #include "platform/fsname.h"
+#include "childprocess.h"
 #include "processgroup.h"
 #include "shellquote.h"
 
@@ -54,25 +55,12 @@ constexpr int StarvedProbeFactor = 4;
 
 bool starvedProbe(pid_t pid)
 {
-    char path[64];
-    snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
-    Fd stat(open(path, O_RDONLY | O_CLOEXEC));
-    char text[512];
-    const ssize_t n = stat.get() < 0 ? -1 : read(stat.get(), text, sizeof text - 1);
-    if (n <= 0)
-        return false;
-    text[n] = 0;
-    // pid (comm) state, then fields 4 to 13, then utime and stime in ticks.
-    const char *end = strrchr(text, ')');
-    char state = 0;
-    unsigned long user = 0;
-    unsigned long system = 0;
-    if (!end
-        || sscanf(end + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &state, &user, &system) != 3)
+    ProcessStat stat;
+    if (!readProcessStat(pid, &stat))
         return false;
     const long ticks = sysconf(_SC_CLK_TCK);
-    const long long cpuMs = ticks > 0 ? (long long)(user + system) * 1000 / ticks : 0;
-    return state == 'R' && cpuMs < timeoutMs / 2;
+    const long long cpuMs = ticks > 0 ? (long long)stat.cpuTicks * 1000 / ticks : 0;
+    return stat.state == 'R' && cpuMs < timeoutMs / 2;
 }
 
 } // namespace
@@ -136,24 +124,10 @@ void MediaInfo::runProbe(const QByteArray &command)
 
     // exec: the player replaces the shell, and so goes when we do.
     const QByteArray line = "exec " + command;
-    fflush(stdout);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
+    // The probe reads no keys: its input is empty, not the terminal.
+    const pid_t pid = startShellChild(line.constData(), nothing.get(), writeEnd.get());
     if (pid < 0)
         return;
-    if (pid == 0) {
-        setpgid(0, 0);
-        dieWithParent(parent);
-        signal(SIGPIPE, SIG_DFL);
-        // The probe reads no keys: its input is empty, not the terminal.
-        if (nothing.get() >= 0)
-            dup2(nothing.get(), 0);
-        if (dup2(writeEnd.get(), 1) < 0)
-            _exit(127);
-        execl("/bin/sh", "sh", "-c", line.constData(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    setpgid(pid, pid);
     writeEnd.reset();
     nothing.reset();
 

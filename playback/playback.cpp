@@ -2,23 +2,22 @@
 // deactivation, and the stop that brings the list back.
 
 #include "app/zfileselectdialog.h"
-#include "mediainfo.h"
-#include "playerpipe.h"
 #include "playbacklimits.h"
+#include "playersession.h"
 #include "platform/fsname.h"
+#include "platform/keycodes.h"
 #include "platform/lm.h"
+#include "platform/zkbmainwidget.h"
 #include "platform/zlistbox.h"
+#include "platform/znowplaying.h"
 #include "settings/appdir.h"
 #include "shellquote.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
-#include <QSocketNotifier>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 namespace {
@@ -27,11 +26,6 @@ const char PlayerText[] =
     "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave -quiet -idle -framedrop "
     "-font /usr/language/fonts/AMCSL.TTF ";
 const char ScaleText[] = "-vf scale=320:240 ";
-
-// Commands a player has not taken yet wait here up to this many bytes; more
-// are dropped. A player that reads nothing cannot make the window block or
-// grow.
-constexpr qsizetype PendingCommandLimit = 4096;
 
 } // namespace
 
@@ -60,177 +54,160 @@ QString playCommandLine(const QString &dir, const QString &path, bool scale)
         + QLatin1Char('\'');
 }
 
+bool ZFileSelectDialog::isPlaying() const
+{
+    return session->state() != PlayerSession::State::Idle;
+}
+
+bool ZFileSelectDialog::isPaused() const
+{
+    return session->state() == PlayerSession::State::Paused;
+}
+
+FILE *ZFileSelectDialog::playerPipe() const
+{
+    return session->stream();
+}
+
+// The probe, the list hidden and the screen given to the player (once for a
+// run of files), the player started.
 void ZFileSelectDialog::playFile(QString path)
 {
     const QString playerPath = QStringLiteral("%1/mplayer").arg(appDir());
-    bool scale = false;
-    // Only a regular file (after links) is probed: a FIFO or a device would
-    // hold the probe until its time runs out, and tells no size anyway.
-    struct stat st;
-    if (::stat(fsEncode(path).constData(), &st) == 0 && S_ISREG(st.st_mode)) {
-        MediaInfo info(path, playerPath);
-        scale = needsScaling(info.getWidth(), info.getHeight());
-    }
+    const MediaInfo &info = session->probe(path, playerPath);
+    const bool scale = needsScaling(info.getWidth(), info.getHeight());
 
-    listBox->hide();
-    setFullScreenMode(true, false);
-    if (hiSpeedMode)
-        applyCpuSpeed(true);
+    if (!isPlaying()) {
+        listBox->hide();
+        setFullScreenMode(true, false);
+        if (hiSpeedMode)
+            applyCpuSpeed(true);
+    }
 
     // exec: the player takes the shell's place, and so is killed with it
     // when this program ends.
     const QString command = QLatin1String("exec ") + playCommandLine(appDir(), path, scale);
-    playerPipe = openPlayerPipe(fsEncode(command).constData());
-    isPlaying = true;
-    isPaused = false;
-    watchPlayerOutput();
+    session->open(fsEncode(command), path);
+    if (soundScreen)
+        soundScreen->hide();
+    session->setWantPosition(false);
 }
 
-// The command is written past the stream's buffer, without waiting: what
-// the player cannot take at once waits in pendingCommands, within a bound.
 void ZFileSelectDialog::sendCommand(const char *text)
 {
-    if (!playerPipe)
-        return;
-    const qsizetype length = qsizetype(strlen(text));
-    if (pendingCommands.size() + length > PendingCommandLimit)
-        return;
-    pendingCommands.append(text, length);
-    writePendingCommands();
-}
-
-void ZFileSelectDialog::writePendingCommands()
-{
-    while (playerPipe && !pendingCommands.isEmpty()) {
-        const ssize_t n = send(fileno(playerPipe), pendingCommands.constData(), size_t(pendingCommands.size()),
-                               MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n > 0) {
-            pendingCommands.remove(0, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (playerInput)
-                playerInput->setEnabled(true);
-            return;
-        }
-        pendingCommands.clear(); // the player has gone; nobody will read them
-    }
-    if (playerInput)
-        playerInput->setEnabled(false);
-}
-
-// The player's output shares the stream and is never needed; it is read and
-// dropped as it comes, or a chatty player would fill the socket and stall.
-// Its end tells that the player has ended.
-void ZFileSelectDialog::watchPlayerOutput()
-{
-    unwatchPlayer();
-    if (!playerPipe)
-        return;
-    playerOutput = new QSocketNotifier(fileno(playerPipe), QSocketNotifier::Read, this);
-    connect(playerOutput, &QSocketNotifier::activated, this, &ZFileSelectDialog::drainPlayerOutput);
-    playerInput = new QSocketNotifier(fileno(playerPipe), QSocketNotifier::Write, this);
-    playerInput->setEnabled(false);
-    connect(playerInput, &QSocketNotifier::activated, this, &ZFileSelectDialog::writePendingCommands);
-}
-
-// The notifiers may be the very ones whose signal is being handled.
-void ZFileSelectDialog::unwatchPlayer()
-{
-    for (QSocketNotifier **n : {&playerOutput, &playerInput}) {
-        if (*n) {
-            (*n)->setEnabled(false);
-            (*n)->deleteLater();
-            *n = nullptr;
-        }
-    }
-    pendingCommands.clear();
-}
-
-void ZFileSelectDialog::drainPlayerOutput()
-{
-    if (!playerPipe || !playerOutput)
-        return;
-    char discard[16384];
-    for (;;) {
-        const ssize_t n = recv(fileno(playerPipe), discard, sizeof discard, MSG_DONTWAIT);
-        if (n > 0)
-            continue;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        // The player has closed its end: it ended by itself (or could not
-        // start). Bring the list back as the stop key would.
-        playerOutput->setEnabled(false);
-        if (isPlaying)
-            stopPlayback();
-        return;
-    }
+    session->send(text);
 }
 
 void ZFileSelectDialog::keyPressEvent(QKeyEvent *e)
 {
     const int key = e->key();
     printf("pressed 0x%x\n", key);
-    if (!isPlaying)
+    if (!isPlaying())
         return;
 
     const char *command = nullptr;
     switch (key) {
-    case 0x1014: command = "seek +30\n"; break;
-    case 0x1012: command = "seek -30\n"; break;
-    case 0x33: command = "seek +300\n"; break;
-    case 0x31: command = "seek -300\n"; break;
-    case 0x1016: command = "volume 1\n"; break;
-    case 0x1017: command = "volume 0\n"; break;
-    case 0x1030: command = "osd\n"; break;
-    case 0x1004:
+    case handset::Key_Right: command = "seek +30\n"; break;
+    case handset::Key_Left: command = "seek -30\n"; break;
+    case handset::Key_3: command = "seek +300\n"; break;
+    case handset::Key_1: command = "seek -300\n"; break;
+    case handset::Key_PageUp: command = "volume 1\n"; break;
+    case handset::Key_PageDown: command = "volume 0\n"; break;
+    case handset::Key_F1: command = "osd\n"; break;
+    case handset::Key_Return:
         sendCommand("pause\n");
-        isPaused = !isPaused;
+        session->setState(isPaused() ? PlayerSession::State::Playing : PlayerSession::State::Paused);
         return;
-    case 0x1031:
+    case handset::Key_F2:
         stopPlayback();
         return;
     default:
         return;
     }
     sendCommand(command);
-    isPaused = false;
+    session->setState(PlayerSession::State::Playing);
 }
 
 void ZFileSelectDialog::stopPlayback()
 {
-    if (playerPipe)
-        sendCommand("quit\n");
-    unwatchPlayer();
-    closePlayerPipe(playerPipe);
-    playerPipe = nullptr;
+    session->closePlayer();
+    if (soundScreen)
+        soundScreen->hide();
     listBox->show();
     relistIfChanged();
     setFullScreenMode(false, false);
     LM_setDisplayTimer(0, displayTimeout);
     if (hiSpeedMode)
         applyCpuSpeed(false);
-    isPaused = false;
-    isPlaying = false;
+    session->setState(PlayerSession::State::Idle);
     listBox->setFocus();
+}
+
+// The player is still there, idle: it could not open the file. The list
+// comes back as after F2, whatever the settings say.
+void ZFileSelectDialog::fileFailed()
+{
+    if (isPlaying())
+        stopPlayback();
+}
+
+// A file that is gone (deleted, its card taken out) is not stayed on.
+void ZFileSelectDialog::fileEnded()
+{
+    if (!isPlaying())
+        return;
+    PlaybackSettings::AtEnd atEnd = playback.atEnd;
+    struct stat st;
+    if (atEnd == PlaybackSettings::AtEnd::Stay && ::stat(fsEncode(session->path()).constData(), &st) != 0)
+        atEnd = PlaybackSettings::AtEnd::List;
+    if (atEnd == PlaybackSettings::AtEnd::Stay)
+        return;
+    // The next file after the one that played, if that one is the current row.
+    const int row = currentRow();
+    const int next = atEnd == PlaybackSettings::AtEnd::Next && rowPath(row) == session->path()
+        ? nextFileRow(row) : -1;
+    if (next < 0) {
+        stopPlayback();
+        return;
+    }
+    setCurrentRow(next);
+    session->closePlayer();
+    playFile(rowPath(next));
+}
+
+// The sound screen, for a file without video, when it is wanted.
+void ZFileSelectDialog::showReport()
+{
+    const PlayerSession::Report &report = session->report();
+    const bool show = playback.nowPlaying && isPlaying() && report.loaded && !report.hasVideo;
+    session->setWantPosition(show);
+    if (!show) {
+        if (soundScreen)
+            soundScreen->hide();
+        return;
+    }
+    if (!soundScreen) {
+        soundScreen = new ZNowPlaying(videoSurface());
+        soundScreen->setKeyHelp({playback.pauseHelp, playback.seekHelp, playback.stopHelp});
+    }
+    soundScreen->setTrack(QFileInfo(session->path()).fileName(), report.title, report.artist);
+    soundScreen->setProgress(report.position, report.length);
+    soundScreen->show();
+    soundScreen->raise();
 }
 
 bool ZFileSelectDialog::event(QEvent *e)
 {
-    if (e->type() == QEvent::Type(24)) {
-        if (isPlaying && isPaused) {
+    if (e->type() == QEvent::WindowActivate) {
+        if (isPlaying() && isPaused()) {
             sendCommand("pause\n");
-            isPaused = false;
+            session->setState(PlayerSession::State::Playing);
         }
-    } else if (e->type() == QEvent::Type(25)) {
+    } else if (e->type() == QEvent::WindowDeactivate) {
         puts("WindowDeactivate");
-        if (isPlaying && !isPaused) {
+        if (isPlaying() && !isPaused()) {
             sendCommand("pause\n");
-            isPaused = true;
+            session->setState(PlayerSession::State::Paused);
         }
     }
     return ZKbMainWidget::event(e);

@@ -1,5 +1,6 @@
 #include "playerpipe.h"
 
+#include "childprocess.h"
 #include "processgroup.h"
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,8 +61,11 @@ FILE *openPlayerPipe(const char *command)
     // Our end must not leak into anything else this program starts.
     fcntl(ours, F_SETFD, FD_CLOEXEC);
 
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
+    // The child drops our end and the streams of the children before it.
+    std::vector<int> others{ours};
+    for (PipeRecord *r = pipeRegistry; r; r = r->next)
+        others.push_back(fileno(r->stream));
+    const pid_t pid = startShellChild(command, theirs, theirs, others.data(), int(others.size()));
     if (pid < 0) {
         const int saved = errno;
         close(ours);
@@ -68,29 +73,6 @@ FILE *openPlayerPipe(const char *command)
         errno = saved;
         return nullptr;
     }
-
-    if (pid == 0) {
-        setpgid(0, 0);
-        dieWithParent(parent);
-        // An ignored SIGPIPE survives exec and would change how the player
-        // reacts to a closed output.
-        signal(SIGPIPE, SIG_DFL);
-        close(ours);
-        if (theirs != 0 && dup2(theirs, 0) < 0)
-            _exit(127);
-        if (theirs != 1 && dup2(theirs, 1) < 0)
-            _exit(127);
-        if (theirs != 0 && theirs != 1)
-            close(theirs);
-        for (PipeRecord *r = pipeRegistry; r; r = r->next)
-            close(fileno(r->stream));
-        execl("/bin/sh", "sh", "-c", command, static_cast<char *>(nullptr));
-        _exit(127);
-    }
-
-    // Set it from this side too, so that the group exists whichever of the
-    // two runs first.
-    setpgid(pid, pid);
     close(theirs);
 
     FILE *stream = fdopen(ours, "r+");

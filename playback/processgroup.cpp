@@ -1,14 +1,13 @@
 #include "processgroup.h"
 
+#include "childprocess.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,30 +41,6 @@ int tryReap(pid_t pid, int *status)
     }
 }
 
-// Whether /proc/<name>/stat tells of a live (not zombie) member of pgid.
-bool liveMember(const char *name, pid_t pgid)
-{
-    char path[64];
-    snprintf(path, sizeof path, "/proc/%s/stat", name);
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char text[512];
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (n <= 0)
-        return false;
-    text[n] = 0;
-    // pid (comm) state ppid pgrp ...; comm may hold blanks and parentheses.
-    const char *end = strrchr(text, ')');
-    char state = 0;
-    int ppid = 0;
-    int pgrp = 0;
-    if (!end || sscanf(end + 1, " %c %d %d", &state, &ppid, &pgrp) != 3)
-        return false;
-    return pgrp == pgid && state != 'Z' && state != 'X';
-}
-
 // Members of a group whose leader has been reaped are not our children and
 // cannot be waited for; this tells whether any is left. An ended member may
 // stay a zombie for a while until whoever adopted it reaps it; it counts as
@@ -79,7 +54,12 @@ bool groupAlive(pid_t pgid)
         return true;
     bool alive = false;
     while (const dirent *entry = readdir(proc)) {
-        if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9' && liveMember(entry->d_name, pgid)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        ProcessStat stat;
+        const bool live = readProcessStat(pid_t(atoi(entry->d_name)), &stat) && stat.state != 'Z'
+            && stat.state != 'X';
+        if (live && stat.processGroup == pgid) {
             alive = true;
             break;
         }
@@ -131,12 +111,4 @@ int endProcessGroup(pid_t pid, int termMs, int killMs)
         pause(int(std::max<long long>(1, std::min<long long>(step, next - now))));
         step = std::min(step * 2, 10);
     }
-}
-
-void dieWithParent(pid_t parent)
-{
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // The parent may have ended between fork() and prctl().
-    if (getppid() != parent)
-        _exit(127);
 }

@@ -10,8 +10,3 @@
 // errno set when it cannot be waited for. Signals that interrupt the wait do
 // not end it.
 int endProcessGroup(pid_t pid, int termMs, int killMs);
-
-// Makes the calling child, just forked, die with SIGKILL when the process
-// that forked it ends, whatever the reason: a player must not outlive the
-// program. parent is the forking process's id. The setting survives exec.
-void dieWithParent(pid_t parent);

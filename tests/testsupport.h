@@ -22,11 +22,11 @@ struct WindowInspector
     static ZListBox *list(ZFileSelectDialog &w) { return w.listBox; }
     static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
-    static bool playing(ZFileSelectDialog &w) { return w.isPlaying; }
-    static bool paused(ZFileSelectDialog &w) { return w.isPaused; }
+    static bool playing(ZFileSelectDialog &w) { return w.isPlaying(); }
+    static bool paused(ZFileSelectDialog &w) { return w.isPaused(); }
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
-    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe; }
+    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe(); }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
 };
 

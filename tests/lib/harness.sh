@@ -81,6 +81,11 @@ print_of() { convert "$1" ${2:+-crop "$2" +repage} -format '%#' info:; }
 # stats FILE WxH+X+Y: mean brightness (0..1), spread, brightest value.
 stats() { convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation] %[fx:maxima]\n' info:; }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+# ocr FILE: the words on a screenshot of white text on black, on one line.
+ocr() {
+    convert "$1" -resize 300% -negate "$work/ocr.png"
+    tesseract "$work/ocr.png" - 2>/dev/null | tr -s ' \n' '  '
+}
 # two_shots SECONDS [REGION]: $a and $b, the prints of two shots that far apart; moves: they differ.
 two_shots() { shot "$work/a.png" && sleep "$1" && shot "$work/b.png" && a=$(print_of "$work/a.png" ${2:-}) && b=$(print_of "$work/b.png" ${2:-}); }
 moves() { local a b; two_shots "$@" && [ "$a" != "$b" ]; }

@@ -98,6 +98,7 @@ vm_session() {
     key f1 && shot_until 30000 osd_shown || fail "F1 showed nothing over the picture"
     step "stopping with F2"
     key f2 && shot_until 30000 list_whole || fail "the list did not come back whole"
+    [ "$(type -t vm_before_quit)" != function ] || vm_before_quit
     step "quitting with F4"
     key f4 && wait_ms 30000 grep -qx 0 "$1" || fail "Morvane did not end with status 0 within 30 s of F4: $(cat "$1")"
     grep -qxF "LASTDIR=$media" "$2" || fail "LASTDIR=$media is not on disk"

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# session.sh BUILD_DIR: Morvane with the real MPlayer on Xvfb, when a file cannot be played, when
+# one ends, and for sound.
+. "$(dirname "$0")/../lib/harness.sh" && harness e2e-session "$1" e2e-session-screenshots
+media=$work/media app=$work/app
+
+step "making the clips, the broken files, a tagged mp3 and the program directory"
+mkdir -p "$app" "$media/run" "$media/bad" "$media/sound"
+cp "$build/morvane" "$build/mplayer" "$app/"
+for n in 1 2 3; do clip "$media/run/clip$n.avi" 320x240 2; done
+head -c 20000 /dev/urandom >"$media/bad/corrupt.avi" && : >"$media/bad/empty.avi"
+clip "$media/bad/gone.avi" 320x240 3
+ffmpeg -v error -y -f lavfi -i sine=frequency=440 -t 20 -metadata title="Morning Song" \
+    -metadata artist="The Testers" -write_id3v1 1 "$media/sound/song.mp3" || fail "no mp3"
+# No sound card here: MPlayer, run by the adapter, plays sound to nowhere, in real time.
+printf '#!/bin/sh\nexec /usr/bin/mplayer -ao null "$@"\n' >"$work/mplayer"
+chmod +x "$work/mplayer"
+export MORVANE_SYSTEM_MPLAYER=$work/mplayer
+# settings DIR [SED]: the installed settings (ATEND=NEXT, sound screen on) for DIR, changed by SED.
+settings() { sed "s|^FILTER=.*|FILTER=*.avi;*.mp3|; s|^LASTDIR=.*|LASTDIR=$media/$1|; ${2:-}" \
+    "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"; }
+# run DIR [SED]: a fresh Morvane (the last one ended with F4) on those settings.
+run() {
+    [ -z "$morvane_pid" ] || { key F4 && quit; }
+    : >"$playerlog" && settings "$@" && start_morvane "$work" "$app/morvane"
+}
+choose() { key Home $(printf 'Down %.0s' $(seq "$1")) Return; }
+list_back() {
+    shot "$work/s.png" && read -r m _ < <(stats "$work/s.png" 200x100+20+160) && above "$m" 0.95
+}
+gone() { no_players && list_back; }
+runs() { grep -F -- "[-slave]" "$playerlog" | grep -o "\[$media/[^]]*\]" | tr '\n' ' '; }
+start_display xvfb || fail "Xvfb did not start"
+
+step "files MPlayer cannot open: the list back within 2 s (3 s for a busy machine), no player"
+run bad
+for row in "1 corrupt.avi" "2 empty.avi"; do
+    read -r n file <<<"$row"
+    choose "$n" && wait_ms 10000 play_run "bad/$file" || fail "no play run for $file"
+    wait_ms 3000 gone || fail "$file: a player, or no list, 3 s after it started"
+done
+
+step "a clip deleted while it plays: at its end the list is back and no player is left"
+choose 3 && wait_ms 10000 players || fail "no player for gone.avi"
+rm "$media/bad/gone.avi" && wait_ms 6000 gone || fail "a player, or no list, 6 s after the deletion"
+
+step "three 2-second clips, ATEND=NEXT: in list order, then the list on the third"
+run run
+three="[$media/run/clip1.avi] [$media/run/clip2.avi] [$media/run/clip3.avi] "
+choose 1 && wait_ms 20000 eval '[ "$(runs)" = "$three" ]' || fail "the runs were: $(runs)"
+wait_ms 6000 gone || fail "the list did not come back after the third clip"
+key Return && wait_ms 10000 eval '[ "$(runs)" = "$three[$media/run/clip3.avi] " ]' \
+    || fail "Enter after the run did not play the third clip: $(runs)"
+stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+
+step "ATEND absent: the player is still there 3 s after the clip's end, until F2"
+run run "/^ATEND=/d"
+choose 1 && wait_ms 10000 play_run run/clip1.avi || fail "no play run for clip1.avi"
+sleep 5.5 && players >/dev/null || fail "no player 3 s after the end of a 2-second clip"
+[ "$(runs | wc -w)" = 1 ] || fail "more than the one clip played: $(runs)"
+stop && wait_ms 1000 no_players || fail "F2 did not end the player"
+wait_ms 2000 list_back || fail "F2 did not bring the list back"
+
+step "an mp3 with tags: name, title and a moving position on the sound screen, two sizes"
+run sound
+choose 1 && wait_ms 10000 play_run sound/song.mp3 || fail "no play run for song.mp3"
+for size in 240x320 640x480; do
+    xdotool windowsize "$win" ${size/x/ } && sleep 1
+    reads() { [[ "$(ocr "$work/a.png")" == *"Morning Song"*"The Testers"*"song.mp3"* ]]; }
+    wait_ms 5000 eval 'shot "$work/a.png" && reads' || fail "$size: it reads '$(ocr "$work/a.png")'"
+    cp "$work/a.png" "$shots/nowplaying-$size.png"
+    sleep 2 && shot "$work/b.png"
+    [ "$(print_of "$work/a.png")" != "$(print_of "$work/b.png")" ] || fail "$size: still in 2 s"
+done
+xdotool windowsize "$win" 240 320
+stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
