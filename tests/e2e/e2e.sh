@@ -7,7 +7,9 @@ step "making the folder (hostile names, 16:9 anamorphic, 4:3 and over the scalin
 mkdir -p "$app" "$media/Sub folder/inner" "$media/$odd" && cp "$build/morvane" "$build/mplayer" "$app/"
 clip "$media/a-wide.avi" 1024x576 20 scale=720:576,setdar=16/9 && clip "$media/clip.avi" 320x240 30 && clip "$media/wide.avi" 1280x768 3
 cp "$media/clip.avi" "$media/$hostile" && chmod -R a+rX "$media"
-sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
+# The keys seek past the end of a clip: it stays on it, as without the setting.
+sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|; s|^ATEND=.*|ATEND=STAY|" \
+    "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
 
 step "starting Morvane from its program directory ($2)"
 start_display "$2" || fail "the $2 display did not start"
