@@ -15,7 +15,7 @@ build="${MORVANE_BUILD_DIR:-$here/build}"
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libsdl2-dev
     mplayer ffmpeg
     xvfb xauth x11-utils xdotool x11vnc imagemagick
     openbox weston xwayland qt6-wayland

@@ -54,6 +54,8 @@ private:
     bool listDir(const QString &path);
     // Lists the start folder, or the nearest folder above it that can be.
     void openStartDir(const QString &path);
+    // Enter on the list's parent entry, if it has one.
+    void openParentDir();
     // The folder that quitting stores as the last directory.
     QString dirToRemember() const;
     void stopPlayback();

@@ -243,6 +243,16 @@ void ZFileSelectDialog::openStartDir(const QString &path)
     }
 }
 
+void ZFileSelectDialog::openParentDir()
+{
+    for (int row = 0; row < listBox->count(); ++row) {
+        if (listBox->item(row)->getSubItemText(1, 0) == ParentText) {
+            slotSelected(row);
+            return;
+        }
+    }
+}
+
 QString ZFileSelectDialog::dirToRemember() const
 {
     // Quitting at once after a start folder that could not be listed keeps
