@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# fb.sh BUILD_DIR: Morvane on a VM's 640x480 framebuffer (guest.sh); a boot over MORVANE_VM_BOOT_MS is retried.
+# fb.sh BUILD_DIR: Morvane on a VM's 640x480 framebuffer (guest.sh).
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/harness.sh" && . "$here/../lib/vm.sh" && harness fb "$1" fb-test
 share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log media=/results/media
@@ -9,20 +9,8 @@ mkdir -p "$share/media" "$share/app" && ln -s "$build/morvane" "$share/app/morva
 clip "$share/media/clip.avi" 320x180 60
 printf '[FILESELECT]\nFILTER=*.avi\nLASTDIR=/results/media\n[LANGUAGE]\nOPTIONS=Options\nEXIT=Exit\n' >"$share/app/mplayer.ini"
 printf 'SOURCE=%q\nAPP=/results/app\n' "$(cd "$here/../.." && pwd)" >"$share/params"
-vm_initramfs "$work" || fail "no initramfs (install linux-image-amd64 and busybox-static)"
-for attempt in 1 2; do
-    step "booting the VM (kernel $vm_kernel, attempt $attempt)"
-    vm_start "$work" "$share" "$here/guest.sh" || fail "QEMU did not start"
-    wait_ms "${MORVANE_VM_BOOT_MS:-90000}" eval '[ -e "$share/booted" ] || ! vm_running'
-    [ -e "$share/booted" ] && break
-    cp "$work/console.log" "$shots/console-attempt$attempt.log" && kill "$vm_pid" && wait "$vm_pid"
-    [ "$attempt" = 2 ] && fail "the VM did not boot, twice"
-done
+vm_boot "$share" "$here/guest.sh"
 
-# shot_until MS TEST: screendumps into $work/s.png until TEST holds for one; each costs the VM CPU time.
-shot_until() { wait_ms "$1" eval "shot $work/s.png && $2 $work/s.png || ! sleep 0.3"; }
-# The list covers the screen: white under its rows ("..", clip.avi) drawn at the top.
-list_drawn() { set -- $(stats "$1" 600x330+20+90) $(stats "$1" 300x44+0+26); above "$1" 0.97 && above "$5" 0.1; }
 osd_shown() { set -- $(stats "$1" 640x54+0+0) $(stats "$1" 640x54+0+426); above "$3" 0.5 || above "$6" 0.5; }
 # After F2 all but the rows (clip.avi is the current one now) is the list as first seen.
 list_whole() { list_drawn "$1" && for r in 640x26+0+0 640x410+0+70; do [ "$(print_of "$1" $r)" = "$(print_of "$shots/list.png" $r)" ] || return; done; }

@@ -43,3 +43,21 @@ qmp() {
 # key NAME...: QEMU key names (down, ret, f1), 80 ms apart.
 key() { for k; do qmp '"send-key"' "{\"keys\": [{\"type\": \"qcode\", \"data\": \"$k\"}], \"hold-time\": 50}" && sleep 0.08 || return; done; }
 shot() { rm -f "$work/s.ppm"; vm_running && qmp '"screendump"' "{\"filename\": \"$work/s.ppm\"}" && convert "$work/s.ppm" "$1"; }
+
+# vm_boot SHARE GUEST: vm_initramfs and vm_start until GUEST has touched SHARE/booted; a boot over MORVANE_VM_BOOT_MS is retried once.
+vm_boot() {
+    vm_initramfs "$work" || fail "no initramfs (install linux-image-amd64 and busybox-static)"
+    local attempt && vm_share=$1
+    for attempt in 1 2; do
+        step "booting the VM (kernel $vm_kernel, attempt $attempt)"
+        vm_start "$work" "$1" "$2" || fail "QEMU did not start"
+        wait_ms "${MORVANE_VM_BOOT_MS:-90000}" eval '[ -e "$vm_share/booted" ] || ! vm_running'
+        [ -e "$1/booted" ] && return
+        cp "$work/console.log" "$shots/console-attempt$attempt.log" && kill "$vm_pid" && wait "$vm_pid"
+    done
+    fail "the VM did not boot, twice"
+}
+# shot_until MS TEST: screendumps into $work/s.png until TEST holds for one; each costs the VM CPU time.
+shot_until() { wait_ms "$1" eval "shot $work/s.png && $2 $work/s.png || ! sleep 0.3"; }
+# The list covers the 640x480 screen: white under its rows drawn at the top.
+list_drawn() { set -- $(stats "$1" 600x330+20+90) $(stats "$1" 300x44+0+26); above "$1" 0.97 && above "$5" 0.1; }
