@@ -2,7 +2,7 @@
 # gamepad.sh BUILD_DIR: Morvane on a VM's framebuffer driven by a virtual Xbox 360 pad (guest.sh) plugged in late.
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/harness.sh" && . "$here/../lib/vm.sh" && harness gamepad "$1" gamepad-test
-share=$work/share out=$work/share/morvane.out playerlog=$work/share/player.log media=/results/media/clips
+share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log media=/results/media/clips
 
 step "making the clip, the program directory and the initramfs"
 mkdir -p "$share/media/clips" "$share/app" && ln -s "$build/morvane" "$share/app/morvane" && cp "$build/mplayer" "$share/app/"
@@ -59,8 +59,16 @@ wait_ms 10000 moves 1 || fail "the clip stopped when the pad went"
 step "plugging it in again, stopping with B, quitting with Back held"
 pad plug && wait_ms 20000 eval '(($(grep -c "^gamepad connected: " "$out") == 2))' || fail "the pad plugged in again was not taken"
 tap b && shot_until 30000 list_drawn || fail "B did not stop the clip"
-pad hold select 1500 && wait_ms 30000 grep -qx 0 "$share/status" || fail "Back held did not quit: $(cat "$share/status" 2>/dev/null)"
+pad hold select 1500 && wait_ms 30000 grep -qx 0 "$share/status1" || fail "Back held did not quit: $(cat "$share/status1" 2>/dev/null)"
 printed "pressed 0x1033" || fail "Back held was not F4"
 grep -qxF "LASTDIR=/results/media/clips" "$share/app/mplayer.ini" || fail "LASTDIR=/results/media/clips is not on disk"
 ! grep -vF -- "[-nojoystick] [-nolirc]" "$playerlog" || fail "an MPlayer run without -nojoystick -nolirc"
+
+step "with udev running: a second run takes the pad, lets it go and takes it again"
+out=$share/morvane2.out && wait_ms 120000 printed "file:clip.avi" || fail "the second run did not list /results/media/clips"
+wait_ms 20000 grep -q "^gamepad connected: " "$out" || fail "the pad already plugged in was not taken"
+tap up && wait_ms 20000 printed "pressed 0x1013" || fail "the d-pad did nothing"
+pad unplug && wait_ms 20000 grep -q "^gamepad disconnected: " "$out" || fail "the pad unplugged was not let go"
+pad plug && wait_ms 20000 eval '(($(grep -c "^gamepad connected: " "$out") == 2))' || fail "the pad plugged in again was not taken"
+pad hold select 1500 && wait_ms 30000 grep -qx 0 "$share/status2" || fail "Back held did not quit the second run"
 wait_ms 20000 eval '! vm_running' || fail "the VM did not power off"
