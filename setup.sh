@@ -26,7 +26,7 @@ arch=$(dpkg --print-architecture)
 # virtual X display with a VNC server.
 run_packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libsdl2-dev
     mplayer fonts-dejavu-core
     xvfb x11vnc x11-utils iproute2
 )
@@ -34,7 +34,8 @@ run_packages=(
 package_packages=(dpkg-dev file librsvg2-bin)
 # The cross-build for arm64 on another machine: Debian's multiarch cross
 # toolchain, Qt's arm64 development packages beside the machine's own Qt tools.
-arm64_cross_packages=(crossbuild-essential-arm64 qt6-base-dev:arm64 libgl-dev:arm64 libx11-dev:arm64)
+arm64_cross_packages=(crossbuild-essential-arm64 qt6-base-dev:arm64 libgl-dev:arm64 libx11-dev:arm64
+    libsdl2-dev:arm64)
 # The test tools on every machine, then those for this architecture: the
 # framebuffer VM boots this machine's own kernel (amd64 only), the arm64 VM
 # an arm64 kernel and root fetched with apt-get.
@@ -98,8 +99,8 @@ case "$cmd" in
         skip=()
         case $arch in
             amd64) ;;
-            arm64) skip=(fb) && echo "setup: the fb group is left out on arm64: its VM boots an amd64 kernel; the arm64 group is this machine's framebuffer test" ;;
-            *) skip=(fb arm64) && echo "setup: the fb and arm64 groups are left out on $arch: they run on amd64 and arm64 only" ;;
+            arm64) skip=(fb gamepad) && echo "setup: the fb and gamepad groups are left out on arm64: their VM boots an amd64 kernel; the arm64 group is this machine's framebuffer test" ;;
+            *) skip=(fb gamepad arm64) && echo "setup: the fb, gamepad and arm64 groups are left out on $arch: they run on amd64 and arm64 only" ;;
         esac
         if [[ " ${skip[*]} " != *" arm64 "* ]]; then
             build_arm64
@@ -151,7 +152,7 @@ case "$cmd" in
         install_missing "${run_packages[@]}" "${test_packages[@]}"
         build_all "$here/build-unsigned-char" -DCMAKE_CXX_FLAGS=-funsigned-char
         cd "$here/build-unsigned-char"
-        ctest --output-on-failure --timeout 300 -LE '^(e2e|wm|wayland|fb|package|arm64|robustness)$'
+        ctest --output-on-failure --timeout 300 -LE '^(e2e|wm|wayland|fb|gamepad|package|arm64|robustness)$'
         ;;
     *)
         echo "usage: $0 run|test|build|package [arm64]|bench [arm64]|sanitize|fuzz [SECONDS]|unsigned-char" >&2

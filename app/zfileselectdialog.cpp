@@ -1,6 +1,7 @@
 #include "zfileselectdialog.h"
 
 #include "playback/playersession.h"
+#include "platform/buttonkeys.h"
 #include "platform/fsname.h"
 #include "platform/zconfig.h"
 #include "platform/zglobal.h"
@@ -77,6 +78,11 @@ ZFileSelectDialog::ZFileSelectDialog()
     connect(listBox, &ZListBox::selected, this, &ZFileSelectDialog::slotSelected);
     softKey->setClickedSlot(ZSoftKey::KEY_IDX(1), this, &ZFileSelectDialog::slotQuit);
     systemSettings.reset();
+
+    // Gamepads and media keys, when the settings turn them on. Their B (and
+    // so Escape in the list) goes up one folder.
+    if (ButtonKeys::startFromSettings(this, *config))
+        connect(listBox, &ZListBox::backRequested, this, &ZFileSelectDialog::openParentDir);
 
     // The event loop can also end without slotQuit: the window closed by the
     // desktop, or a termination signal. A running player is stopped then too.

@@ -69,6 +69,8 @@ private:
     void relist(int row);
     // After playback: relists the folder shown if it changed meanwhile.
     void relistIfChanged();
+    // Enter on the list's parent entry, if it has one.
+    void openParentDir();
     // The folder that quitting stores as the last directory.
     QString dirToRemember() const;
     // A row's path, the row after row that names a file (-1: none), and

@@ -28,6 +28,11 @@ echo "== Playback (fake player noting arrival times)"
 "$bench/bench_playback" "$bench/bench_fakeplayer" 2>&1 >/dev/null | grep -E "^(key|choose)"
 
 echo
+echo "== Gamepad: a virtual Xbox 360 pad and keyboard (uinput) in the framebuffer VM, fake player;"
+echo "   CPU at rest beside [GAMEPAD] off, a d-pad press to the player beside a key press (a few minutes)"
+"$root/bench/gamepad.sh" "$build" | grep -v "^bench-gamepad:"
+
+echo
 echo "== Stopping (baseline: MPlayer's own time from \"quit\" to exit), real MPlayer, real clip"
 ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 \
     -t 60 -c:v mpeg4 -c:a mp3 -shortest "$work/clip.avi"

@@ -254,6 +254,16 @@ bool ZFileSelectDialog::listNearestAbove(const QString &path)
     return false;
 }
 
+void ZFileSelectDialog::openParentDir()
+{
+    for (int row = 0; row < listBox->count(); ++row) {
+        if (listBox->item(row)->getSubItemText(1, 0) == ParentText) {
+            slotSelected(row);
+            return;
+        }
+    }
+}
+
 QString ZFileSelectDialog::dirToRemember() const
 {
     // Quitting at once after a start folder that could not be listed keeps

@@ -173,6 +173,8 @@ void ZListBox::keyPressEvent(QKeyEvent *e)
         e->ignore();
         return;
     }
+    if (e->key() == Qt::Key_Escape)
+        emit backRequested();
     rows->announce();
     QListView::keyPressEvent(e);
 }

@@ -9,7 +9,8 @@ class ZListBoxModel;
 
 // The list of rows that the browser fills. Rows appear in insertion order and
 // are owned by the list. Up/Down/Page keys and the mouse move the current row;
-// Enter or a click emits selected(row).
+// Enter or a click emits selected(row); Escape emits backRequested() and is
+// otherwise left to the window, as before.
 //
 // Inserting is cheap: rows are handed to the view in batches, at the next
 // turn of the event loop or at the next call that needs the view up to date.
@@ -33,6 +34,7 @@ public:
 
 signals:
     void selected(int index);
+    void backRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;

@@ -1,5 +1,6 @@
 #include "mediainfo.h"
 
+#include "platform/fd.h"
 #include "platform/fsname.h"
 #include "childprocess.h"
 #include "processgroup.h"
@@ -27,26 +28,6 @@ long long nowMs()
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
 }
-
-// Closes a descriptor when it goes out of scope.
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd; }
-    void reset()
-    {
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
-    }
-
-private:
-    int fd;
-};
 
 // A probe still runnable that has had little of the CPU is kept waiting for
 // the processor, not for its file: a busy machine, not a FIFO or a hung

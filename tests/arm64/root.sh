@@ -7,7 +7,7 @@ set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 packages=(
     '?essential' dpkg mount kmod busybox-static linux-image-arm64 # the system, its init, kernel and modules
-    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 # Morvane and its tests
+    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 libsdl2-2.0-0 # Morvane and its tests
     ffmpeg xvfb xdotool x11-utils procps # the clips, and bench/run.sh's display and processes
 )
 stamp=$(sha256sum <"$0")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# fb.sh BUILD_DIR: Morvane on a VM's 640x480 framebuffer (guest.sh); a boot over MORVANE_VM_BOOT_MS is retried.
+# fb.sh BUILD_DIR: Morvane on a VM's 640x480 framebuffer (guest.sh).
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/harness.sh" && . "$here/../lib/vm.sh" && harness fb "$1" fb-test
 share=$work/share out=$work/share/morvane1.out playerlog=$work/share/player.log media=/results/media
