@@ -111,7 +111,7 @@ case "$cmd" in
         t=$(lines tests) p=$(lines app browser playback settings platform packaging setup.sh)
         awk -v t="$t" -v p="$p" 'BEGIN { printf "size: %d test lines, %d program lines, ratio %.2f\n", t, p, t / p }'
         cd "$build"
-        ctest --output-on-failure --timeout 300 ${skip[@]:+-LE "^($(IFS='|'; echo "${skip[*]}"))\$"}
+        ctest --output-on-failure --timeout 300 ${skip[@]:+-E "^($(IFS='|'; echo "${skip[*]}"))\$"}
         ;;
     package)
         install_missing "${run_packages[@]}" "${package_packages[@]}"
