@@ -41,7 +41,7 @@ arm64_cross_packages=(crossbuild-essential-arm64 qt6-base-dev:arm64 libgl-dev:ar
 # an arm64 kernel and root fetched with apt-get.
 test_packages=(
     "${package_packages[@]}" lintian desktop-file-utils
-    ffmpeg xauth xdotool imagemagick tesseract-ocr procps
+    ffmpeg xauth xdotool libxtst-dev imagemagick tesseract-ocr procps
     openbox weston xwayland qt6-wayland
     clang libclang-rt-14-dev llvm
     qemu-system-arm busybox-static kmod

@@ -74,6 +74,10 @@ ZFileSelectDialog::ZFileSelectDialog()
     optionsMenu->insertItem(config->readEntry(language, QStringLiteral("ABOUT"), QString()), nullptr,
                             this, &ZFileSelectDialog::slotAbout, true, false, false, 1, -1, false);
 
+    session->setProbeAhead(playback.probeAhead);
+    if (playback.probeAhead)
+        connect(listBox, &ZListBox::highlighted, this, &ZFileSelectDialog::cursorMoved);
+    connect(session, &PlayerSession::answered, this, &ZFileSelectDialog::startPlayer);
     openStartDir(lastDir);
     connect(listBox, &ZListBox::selected, this, &ZFileSelectDialog::slotSelected);
     softKey->setClickedSlot(ZSoftKey::KEY_IDX(1), this, &ZFileSelectDialog::slotQuit);

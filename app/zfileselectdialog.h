@@ -4,6 +4,7 @@
 #include "platform/zkbmainwidget.h"
 #include "settings/playbacksettings.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdio>
@@ -32,7 +33,8 @@ public:
     // Lists path in the list box; on success currentDir is its canonical path.
     void openDir(const QString &path);
     // Probes and plays the file at path, giving the screen to the player
-    // (or, while one plays, in its place).
+    // (or, while one plays, in its place). The player starts once the probe
+    // has answered, at once when the answer is known.
     void playFile(QString path);
     // Writes one slave command to the player, if there is one.
     void sendCommand(const char *text);
@@ -79,6 +81,11 @@ private:
     int nextFileRow(int row) const;
     int currentRow() const;
     void setCurrentRow(int row);
+    // The player started on the probe's answer.
+    void startPlayer();
+    // The list's cursor is on row: with probing ahead, its file is probed
+    // once the cursor rests there.
+    void cursorMoved(int row);
     void stopPlayback();
     void fileEnded();
     void fileFailed();
@@ -104,4 +111,5 @@ private:
     PlayerSession *session = nullptr; // the playback: player, its stream, its state
     PlaybackSettings playback;        // [PLAYBACK]: the end of a file, the sound screen
     ZNowPlaying *soundScreen = nullptr; // made when first needed
+    QElapsedTimer enterInList;          // since the last Enter in the list
 };

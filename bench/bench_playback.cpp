@@ -31,6 +31,8 @@ bool waitFor(const std::function<bool()> &done, int ms = 5000)
     while (!done()) {
         if (monotonicNs() > deadline)
             return false;
+        // The probe and the player's start are read in the event loop.
+        QCoreApplication::processEvents();
         usleep(200);
     }
     return true;

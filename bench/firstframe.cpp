@@ -1,6 +1,7 @@
 // Times a command to the first video frame on the screen.
 //
 //   bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]
+//   bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS --keys KEY...
 //
 // Notes the monotonic time, starts COMMAND, and reads the screen region
 // WxH+X+Y of the X display in DISPLAY with XGetImage until a frame of the
@@ -13,9 +14,18 @@
 // before it, all pure red: from the moment its first frame showed (a third
 // of the region red) and MS more. (Its last frame stays on the screen until
 // the next one replaces it, so its end cannot be seen.)
+//
+// With --keys the keys (X key names: Down, Return) are pressed and released
+// in the focused window through the XTEST extension, and the time is counted
+// from the press of the last one: the starting of a program (xdotool) is no
+// part of it, as it is not of the time of a command. Built without XTEST,
+// xdotool presses them.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#ifdef HAVE_XTEST
+#include <X11/extensions/XTest.h>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -24,6 +34,7 @@
 #include <memory>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +77,28 @@ bool showsFrame(Display *display, int x, int y, int w, int h, Colour colour = Co
     return matching * parts >= long(w / 2) * long(h / 2);
 }
 
+// Presses and releases each key; returns the time of the last press, or -1
+// (a key the display does not have, or no XTEST).
+long long pressKeys(Display *display, char **names, int count)
+{
+    long long lastPress = -1;
+#ifdef HAVE_XTEST
+    for (int i = 0; i < count; ++i) {
+        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(names[i]));
+        if (code == 0)
+            return -1;
+        XSync(display, False);
+        lastPress = monotonicNs();
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XSync(display, False);
+    }
+#else
+    (void)display, (void)names, (void)count;
+#endif
+    return lastPress;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -75,7 +108,8 @@ int main(int argc, char **argv)
     if (afterRed)
         argc -= 2, argv += 2;
     if (argc < 7) {
-        fprintf(stderr, "usage: bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS COMMAND [ARG...]\n");
+        fprintf(stderr, "usage: bench_firstframe [--after-red MS] X Y W H TIMEOUT_MS "
+                        "COMMAND [ARG...]|--keys KEY...\n");
         return 2;
     }
     const int x = atoi(argv[1]), y = atoi(argv[2]), w = atoi(argv[3]), h = atoi(argv[4]);
@@ -86,15 +120,36 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    std::vector<char *> command(argv + 6, argv + argc);
     long long t0 = monotonicNs();
-    const long long started = t0;
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(argv[6], argv + 6);
-        _exit(127);
+    pid_t child = -1;
+#ifdef HAVE_XTEST
+    const bool pressed = command.front() == std::string("--keys");
+#else
+    const bool pressed = false;
+    if (command.front() == std::string("--keys")) {
+        static char xdotool[] = "xdotool", key[] = "key", delay[] = "--delay", one[] = "1";
+        command.erase(command.begin());
+        command.insert(command.begin(), {xdotool, key, delay, one});
     }
-    if (child < 0)
-        return 2;
+#endif
+    if (pressed) {
+        t0 = pressKeys(display.get(), command.data() + 1, int(command.size()) - 1);
+        if (t0 < 0) {
+            fprintf(stderr, "bench_firstframe: a key the display does not have\n");
+            return 2;
+        }
+    } else {
+        command.push_back(nullptr);
+        child = fork();
+        if (child == 0) {
+            execvp(command[0], command.data());
+            _exit(127);
+        }
+        if (child < 0)
+            return 2;
+    }
+    const long long started = t0;
 
     int result = 1;
     while (afterRed && monotonicNs() - started < timeoutNs) {
@@ -114,7 +169,7 @@ int main(int argc, char **argv)
     }
     if (result != 0)
         fprintf(stderr, "bench_firstframe: no frame within %s ms\n", argv[5]);
-    if (waitpid(child, nullptr, WNOHANG) == 0) {
+    if (child > 0 && waitpid(child, nullptr, WNOHANG) == 0) {
         kill(child, SIGTERM);
         waitpid(child, nullptr, 0);
     }

@@ -16,7 +16,7 @@ bench=$build/bench
 harness bench "$build" .
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "-"; else printf "%.2f", a / b }'; }
 
 echo "Morvane benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(uname -m)"
 echo
@@ -81,7 +81,8 @@ printf 'morvane %.1f ms, bare window %.1f ms, ratio %s (target at most 1.5)\n' \
 
 echo
 echo "== Choosing a file to its first video frame on screen (baseline: MPlayer started"
-echo "   directly on the same clip in a window of the same size), real MPlayer, Xvfb"
+echo "   directly on the same clip in a window of the same size, in the same rounds), real MPlayer,"
+echo "   Xvfb; with PROBEAHEAD=YES (on) and without (off, as before)"
 mkdir -p "$work/clips"
 ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 \
     -t 30 -c:v mpeg4 -c:a mp3 -shortest "$work/clips/clip.avi"
@@ -94,31 +95,85 @@ morvane_on() {
     wait_ms 10000 window_of Morvane
     xdotool windowfocus --sync "$(window_of Morvane)"
 }
-morvane_on "$work/clips"
-xdotool key Down
-sleep 0.5
-ours=(); bare=(); probe=()
-for _ in $(seq 9); do
-    ours+=("$("$bench/bench_firstframe" 0 0 240 320 15000 xdotool key Return)")
+# first_frame KEY...: from the last of these keys to the clip's first frame; then F2 and a pause.
+first_frame() {
+    "$bench/bench_firstframe" 0 0 240 320 15000 --keys "$@"
     xdotool key F2
     wait_ms 5000 no_players
     sleep 0.3
-    bare+=("$("$bench/bench_firstframe" 0 0 240 320 15000 mplayer -really-quiet -geometry +0+0 -x 240 -y 320 \
-        "$work/clips/clip.avi" </dev/null)")
+}
+bare_frame() {
+    "$bench/bench_firstframe" 0 0 240 320 15000 mplayer -really-quiet -geometry +0+0 -x 240 -y 320 \
+        "$work/clips/clip.avi" </dev/null
     sleep 0.3
+}
+med() { printf '%s\n' "$@" | grep -v '^$' | median; }
+# figure NAME MS BARE_MS [TARGET]: one line of the table below.
+figure() {
+    printf '  %-52s %4.0f ms, mplayer alone %4.0f ms, ratio %s%s\n' \
+        "$1" "$2" "$3" "$(ratio "$2" "$3")" "${4:+ ($4)}"
+}
+
+# Each round a folder of copies, so that each first play is of a file neither played nor probed
+# before, and a Morvane with it on, then one with it off, then MPlayer alone.
+dwelt=(); again=(); atonce=(); offonce=(); offagain=(); bare=(); probe=()
+for round in $(seq 11); do
+    mkdir -p "$work/round-$round"
+    for n in 1 2; do cp "$work/clips/clip.avi" "$work/round-$round/clip-$n.avi"; done
+    morvane_on "$work/round-$round" '[PLAYBACK]\nPROBEAHEAD=YES\n'
+    xdotool key Down && sleep 0.3
+    dwelt+=("$(first_frame Return)")
+    again+=("$(first_frame Return)")
+    atonce+=("$(first_frame Down Return)")
+    kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+    morvane_on "$work/round-$round" '[PLAYBACK]\nPROBEAHEAD=NO\n'
+    offonce+=("$(first_frame Down Return)")
+    offagain+=("$(first_frame Return)")
+    kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+    bare+=("$(bare_frame)")
     # The identify run as Morvane starts it, alone.
     p0=$(date +%s%N)
     /bin/sh -c "$work/app//mplayer -identify \"$work/clips/clip.avi\" -nosound -vc dummy -vo null" >/dev/null 2>&1
     probe+=($(( ($(date +%s%N) - p0) / 1000 )))
 done
-kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
-o=$(printf '%s\n' "${ours[@]}" | grep -v '^$' | median)
-b=$(printf '%s\n' "${bare[@]}" | grep -v '^$' | median)
-p=$(printf '%s\n' "${probe[@]}" | median)
-printf 'morvane %.0f ms, mplayer alone %.0f ms, ratio %s (target at most 1.3); identify run alone %.0f ms (%.0f %% of morvane'"'"'s time)\n' \
-    "$o" "$b" "$(ratio "$o" "$b")" "$(ratio "$p" 1000)" "$(awk -v p="$p" -v o="$o" 'BEGIN { print p / 10 / o }')"
+b=$(med "${bare[@]}")
+figure "on: a first play, after a 300 ms rest on the row" "$(med "${dwelt[@]}")" "$b" \
+    "target at most 1.05"
+figure "on: a first play, Enter at once" "$(med "${atonce[@]}")" "$b" "never above off's"
+figure "on: a second play of the same file" "$(med "${again[@]}")" "$b" "target at most 1.05"
+figure "off: a first play, Enter at once" "$(med "${offonce[@]}")" "$b"
+figure "off: a second play of the same file" "$(med "${offagain[@]}")" "$b"
+printf '  the identify run alone %.0f ms\n' "$(ratio "$(med "${probe[@]}")" 1000)"
 
 echo
+echo "== CPU time of Morvane and its children while the cursor goes down a list of clips (baseline:"
+echo "   PROBEAHEAD off), Xvfb"
+mkdir -p "$work/scroll"
+for i in $(seq -w 210); do ln "$work/clips/clip.avi" "$work/scroll/clip-$i.avi"; done
+# cpu_ms: user and system time of Morvane and the children it has reaped.
+cpu_ms() {
+    awk -v hz="$(getconf CLK_TCK)" \
+        '{ sub(/.*\) /, ""); print ($12 + $13 + $14 + $15) * 1000 / hz }' "/proc/$morvane_pid/stat"
+}
+# scroll_cpu AHEAD ROWS DELAY_MS: the CPU milliseconds that ROWS Down keys, DELAY_MS apart, cost.
+scroll_cpu() {
+    morvane_on "$work/scroll" "[PLAYBACK]\\nPROBEAHEAD=$1\\n"
+    sleep 1
+    local c0 c1
+    c0=$(cpu_ms)
+    xdotool key --delay "$3" $(printf 'Down %.0s' $(seq "$2"))
+    sleep 1 # the probe of the row it stops on, when on
+    c1=$(cpu_ms)
+    kill "$morvane_pid"; wait "$morvane_pid" 2>/dev/null || true
+    echo $((c1 - c0))
+}
+for pace in "200 100 10" "40 250 4"; do
+    read -r rows delay perSecond <<<"$pace"
+    off=$(scroll_cpu NO "$rows" "$delay") on=$(scroll_cpu YES "$rows" "$delay")
+    printf '  %s rows at %s a second: on %d ms, off %d ms, ratio %s\n' \
+        "$rows" "$perSecond" "$on" "$off" "$(ratio "$on" "$off")"
+done
+
 echo "== The end of a clip to the next clip's first frame, ATEND=NEXT (baseline: MPlayer started"
 echo "   directly on that clip, above), real MPlayer, Xvfb"
 # A 2-second red clip, then the clip above: the red clip ends 2 s after its first frame.

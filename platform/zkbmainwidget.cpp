@@ -150,11 +150,22 @@ void ZKbMainWidget::resizeEvent(QResizeEvent *e)
         QTimer::singleShot(250, surface, qOverload<>(&QWidget::update));
 }
 
+// X11 repeats a held key as a release and a press with one time stamp, and
+// Qt does not always mark that press as a repeat: a press at the very
+// instant its key was released is one.
 void ZKbMainWidget::showKey(const QKeyEvent *key)
 {
+    const bool repeat = key->isAutoRepeat()
+        || (key->timestamp() != 0 && key->key() == releasedKey && key->timestamp() == releasedAt);
     QKeyEvent translated(QEvent::KeyPress, handset::fromQtKey(key->key()), key->modifiers(),
-                         key->text(), key->isAutoRepeat(), ushort(key->count()));
+                         key->text(), repeat, ushort(key->count()));
     keyPressEvent(&translated);
+}
+
+void ZKbMainWidget::noteRelease(const QKeyEvent *key)
+{
+    releasedKey = key->key();
+    releasedAt = key->timestamp();
 }
 
 void ZKbMainWidget::watchKeysOf(QWidget *child)
@@ -172,11 +183,15 @@ bool ZKbMainWidget::event(QEvent *e)
             softKeys->handleKey(key->key());
         return true;
     }
+    if (e->type() == QEvent::KeyRelease)
+        noteRelease(static_cast<QKeyEvent *>(e));
     return QWidget::event(e);
 }
 
 bool ZKbMainWidget::eventFilter(QObject *watched, QEvent *e)
 {
+    if (e->type() == QEvent::KeyRelease && watched != this)
+        noteRelease(static_cast<QKeyEvent *>(e));
     if (e->type() != QEvent::KeyPress || watched == this || !watched->isWidgetType())
         return QWidget::eventFilter(watched, e);
     // The child gets the key here rather than from Qt, so that a key it

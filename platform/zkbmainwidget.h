@@ -20,7 +20,7 @@ class ZSoftKey;
 // (see keycodes.h), once, before anything else acts on it: keys for the
 // window itself, then the soft-key keys; keys for a watched child (the list)
 // too, which the child then uses as it always would, what it leaves going to
-// the soft keys.
+// the soft keys. A held key's repeats come marked as such (isAutoRepeat).
 class ZKbMainWidget : public QWidget
 {
     Q_OBJECT
@@ -54,6 +54,7 @@ private:
     friend class ZSoftKey;
     void attachSoftKey(ZSoftKey *keys);
     void showKey(const QKeyEvent *key);
+    void noteRelease(const QKeyEvent *key);
 
     QVBoxLayout *outerLayout = nullptr;
     QLabel *titleBar = nullptr;
@@ -62,4 +63,6 @@ private:
     ZSoftKey *softKeys = nullptr;
     QWidget *surface = nullptr;
     bool fullScreen = false;
+    int releasedKey = 0;           // the last key released, and the time stamp of that
+    quint64 releasedAt = 0;
 };

@@ -161,6 +161,12 @@ int ZListBox::currentItem() const
     return at.isValid() ? at.row() : -1;
 }
 
+void ZListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QListView::currentChanged(current, previous);
+    emit highlighted(current.isValid() ? current.row() : -1);
+}
+
 void ZListBox::keyPressEvent(QKeyEvent *e)
 {
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Select) {

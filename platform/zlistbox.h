@@ -8,9 +8,9 @@ class ZSettingItem;
 class ZListBoxModel;
 
 // The list of rows that the browser fills. Rows appear in insertion order and
-// are owned by the list. Up/Down/Page keys and the mouse move the current row;
-// Enter or a click emits selected(row); Escape emits backRequested() and is
-// otherwise left to the window, as before.
+// are owned by the list. Up/Down/Page keys and the mouse move the current row,
+// which highlighted(row) tells; Enter or a click emits selected(row); Escape
+// emits backRequested() and is otherwise left to the window, as before.
 //
 // Inserting is cheap: rows are handed to the view in batches, at the next
 // turn of the event loop or at the next call that needs the view up to date.
@@ -33,11 +33,14 @@ public:
     int currentItem() const;
 
 signals:
+    // The current row is now index (-1: none).
+    void highlighted(int index);
     void selected(int index);
     void backRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     ZListBoxModel *rows;

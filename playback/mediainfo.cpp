@@ -1,19 +1,13 @@
 #include "mediainfo.h"
 
-#include "platform/fd.h"
+#include "identifyrun.h"
 #include "platform/fsname.h"
-#include "childprocess.h"
-#include "processgroup.h"
 #include "shellquote.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,28 +15,6 @@ namespace {
 // keys within 2 s of choosing a file, whatever the file is. MPlayer itself
 // needs about 0.3 s of CPU time for a probe.
 int timeoutMs = 1800;
-
-long long nowMs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
-}
-
-// A probe still runnable that has had little of the CPU is kept waiting for
-// the processor, not for its file: a busy machine, not a FIFO or a hung
-// mount. It is given up to this many times the usual time.
-constexpr int StarvedProbeFactor = 4;
-
-bool starvedProbe(pid_t pid)
-{
-    ProcessStat stat;
-    if (!readProcessStat(pid, &stat))
-        return false;
-    const long ticks = sysconf(_SC_CLK_TCK);
-    const long long cpuMs = ticks > 0 ? (long long)stat.cpuTicks * 1000 / ticks : 0;
-    return stat.state == 'R' && cpuMs < timeoutMs / 2;
-}
 
 } // namespace
 
@@ -87,96 +59,24 @@ QString MediaInfo::identifyCommand(const QString &mediaPath, const QString &play
 MediaInfo::MediaInfo(QString mediaPath, QString playerPath)
 {
     setDefaults();
-    const QString command = identifyCommand(mediaPath, playerPath);
-    const QByteArray shown = fsEncode(command);
-    fwrite(shown.constData(), 1, size_t(shown.size()), stdout);
     // Like the play command, the probe names the file by its exact bytes.
-    runProbe(fsEncode(command));
-}
-
-void MediaInfo::runProbe(const QByteArray &command)
-{
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
+    IdentifyRun run(this);
+    if (!run.start(fsEncode(identifyCommand(mediaPath, playerPath))))
         return;
-    Fd readEnd(ends[0]);
-    Fd writeEnd(ends[1]);
-    Fd nothing(open("/dev/null", O_RDONLY | O_CLOEXEC));
-
-    // exec: the player replaces the shell, and so goes when we do.
-    const QByteArray line = "exec " + command;
-    // The probe reads no keys: its input is empty, not the terminal.
-    const pid_t pid = startShellChild(line.constData(), nothing.get(), writeEnd.get());
-    if (pid < 0)
-        return;
-    writeEnd.reset();
-    nothing.reset();
-
-    // Output is cut into the pieces that fgets() with an 80-byte buffer
-    // would give: up to and including a newline, at most 79 bytes, or what
-    // is left at the end.
-    const long long started = nowMs();
-    long long deadline = started + timeoutMs;
-    QByteArray pending;
-    bool timedOut = false;
-    char chunk[4096];
-    const auto takePiece = [&](qsizetype length) {
-        // fgets() would hand on the piece as a C string: it ends at a NUL.
-        const QByteArray piece = pending.left(length);
-        pending.remove(0, length);
-        parseIdentifyLine(QString::fromLatin1(piece.constData(), qsizetype(strnlen(piece.constData(), size_t(piece.size())))));
-    };
-    const auto takeWholePieces = [&] {
-        for (;;) {
-            const qsizetype newline = pending.indexOf('\n');
-            if (newline >= 0 && newline < 79)
-                takePiece(newline + 1);
-            else if (pending.size() >= 79)
-                takePiece(79);
-            else
-                return;
-        }
-    };
     for (;;) {
-        const long long now = nowMs();
-        const long long left = deadline - now;
+        const long long left = run.msLeft();
         if (left <= 0) {
-            if (now - started < timeoutMs * StarvedProbeFactor && starvedProbe(pid)) {
-                deadline = now + 100;
-                continue;
-            }
-            timedOut = true;
-            break;
+            run.abandon();
+            return;
         }
-        pollfd p = {readEnd.get(), POLLIN, 0};
+        pollfd p = {run.output(), POLLIN, 0};
         const int ready = poll(&p, 1, int(left));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
+        if (ready < 0 && errno != EINTR)
             break;
-        }
-        if (ready == 0)
-            continue;
-        const ssize_t n = read(readEnd.get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        if (ready > 0 && !run.read())
             break;
-        pending.append(chunk, n);
-        takeWholePieces();
     }
-    if (!timedOut && !pending.isEmpty())
-        takePiece(pending.size());
-    readEnd.reset();
-
-    if (timedOut) {
-        // A stalled probe (a FIFO, a hung mount) tells nothing reliable.
-        kill(-pid, SIGKILL);
-        setDefaults();
-    }
-    // Its output has ended, so it is ending too; a child that lingers is not
-    // allowed to hold the window.
-    endProcessGroup(pid, timedOut ? 0 : 300, 200);
+    run.finish();
 }
 
 void MediaInfo::parseIdentifyLine(QString line)

@@ -34,7 +34,6 @@ public:
 private:
     MediaInfo() = default;
     void setDefaults();
-    void runProbe(const QByteArray &command);
 
     int width = 0;
     int height = 0;

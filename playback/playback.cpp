@@ -15,7 +15,9 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QStyleHints>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -26,6 +28,11 @@ const char PlayerText[] =
     "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave -quiet -idle -framedrop "
     "-font /usr/language/fonts/AMCSL.TTF ";
 const char ScaleText[] = "-vf scale=320:240 ";
+
+QString playerPath()
+{
+    return QStringLiteral("%1/mplayer").arg(appDir());
+}
 
 } // namespace
 
@@ -61,7 +68,7 @@ bool ZFileSelectDialog::isPlaying() const
 
 bool ZFileSelectDialog::isPaused() const
 {
-    return session->state() == PlayerSession::State::Paused;
+    return session->paused();
 }
 
 FILE *ZFileSelectDialog::playerPipe() const
@@ -69,28 +76,37 @@ FILE *ZFileSelectDialog::playerPipe() const
     return session->stream();
 }
 
-// The probe, the list hidden and the screen given to the player (once for a
-// run of files), the player started.
+// The list hidden and the screen given to the player (once for a run of
+// files), the probe, and the player started once it has answered.
 void ZFileSelectDialog::playFile(QString path)
 {
-    const QString playerPath = QStringLiteral("%1/mplayer").arg(appDir());
-    const MediaInfo &info = session->probe(path, playerPath);
-    const bool scale = needsScaling(info.getWidth(), info.getHeight());
-
     if (!isPlaying()) {
         listBox->hide();
         setFullScreenMode(true, false);
         if (hiSpeedMode)
             applyCpuSpeed(true);
     }
-
-    // exec: the player takes the shell's place, and so is killed with it
-    // when this program ends.
-    const QString command = QLatin1String("exec ") + playCommandLine(appDir(), path, scale);
-    session->open(fsEncode(command), path);
     if (soundScreen)
         soundScreen->hide();
     session->setWantPosition(false);
+    if (session->begin(path, playerPath()))
+        startPlayer();
+}
+
+void ZFileSelectDialog::startPlayer()
+{
+    const MediaInfo &info = session->info();
+    const bool scale = needsScaling(info.getWidth(), info.getHeight());
+    // exec: the player takes the shell's place, and so is killed with it
+    // when this program ends.
+    const QString path = session->path();
+    const QString command = QLatin1String("exec ") + playCommandLine(appDir(), path, scale);
+    session->open(fsEncode(command), path);
+}
+
+void ZFileSelectDialog::cursorMoved(int row)
+{
+    session->cursorOn(rowPath(row), playerPath());
 }
 
 void ZFileSelectDialog::sendCommand(const char *text)
@@ -102,8 +118,18 @@ void ZFileSelectDialog::keyPressEvent(QKeyEvent *e)
 {
     const int key = e->key();
     printf("pressed 0x%x\n", key);
-    if (!isPlaying())
+    if (!isPlaying()) {
+        if (key == handset::Key_Return)
+            enterInList.start();
         return;
+    }
+    // Until the player has started, keys were meant for the list, not for
+    // the player; F2 stops at once.
+    if (session->state() == PlayerSession::State::Starting) {
+        if (key == handset::Key_F2)
+            stopPlayback();
+        return;
+    }
 
     const char *command = nullptr;
     switch (key) {
@@ -115,6 +141,13 @@ void ZFileSelectDialog::keyPressEvent(QKeyEvent *e)
     case handset::Key_PageDown: command = "volume 0\n"; break;
     case handset::Key_F1: command = "osd\n"; break;
     case handset::Key_Return:
+        // A held Enter repeats, a handset's button bounces, a user chooses
+        // with a double press: none of that pauses the clip the Enter in the
+        // list started. An Enter after that does.
+        if (e->isAutoRepeat()
+            || (enterInList.isValid()
+                && enterInList.elapsed() < QGuiApplication::styleHints()->keyboardInputInterval()))
+            return;
         sendCommand("pause\n");
         session->setState(isPaused() ? PlayerSession::State::Playing : PlayerSession::State::Paused);
         return;

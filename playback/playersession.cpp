@@ -1,6 +1,6 @@
 #include "playersession.h"
 
-#include "platform/fsname.h"
+#include "backgroundprobe.h"
 #include "playerpipe.h"
 
 #include <QSocketNotifier>
@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -42,6 +41,10 @@ PlayerSession::PlayerSession(QObject *parent)
     positionTimer = new QTimer(this);
     positionTimer->setInterval(QueryIntervalMs);
     connect(positionTimer, &QTimer::timeout, this, &PlayerSession::askPosition);
+    dwell = new QTimer(this);
+    dwell->setSingleShot(true);
+    dwell->setInterval(DwellMs);
+    connect(dwell, &QTimer::timeout, this, &PlayerSession::dwelt);
 }
 
 PlayerSession::~PlayerSession()
@@ -50,13 +53,90 @@ PlayerSession::~PlayerSession()
         closePlayer();
 }
 
-const MediaInfo &PlayerSession::probe(const QString &path, const QString &playerPath)
+void PlayerSession::setProbeAhead(bool on)
 {
+    probeAhead = on;
+}
+
+void PlayerSession::cursorOn(const QString &path, const QString &playerPath)
+{
+    if (!probeAhead)
+        return;
+    restingOn = path;
+    restingPlayer = playerPath;
+    // Scrolling starts nothing: only a cursor at rest does.
+    dwell->start();
+    if (probeRun && current != State::Starting && probeRun->path() != path)
+        endProbe();
+}
+
+void PlayerSession::dwelt()
+{
+    // One probe at a time: one a playback waits for goes on.
+    if (restingOn.isEmpty() || probeRun)
+        return;
+    const std::optional<FileStamp> stamp = FileStamp::of(restingOn);
+    if (stamp && !answers.find(*stamp))
+        startProbe(restingOn, restingPlayer, *stamp);
+}
+
+bool PlayerSession::begin(const QString &path, const QString &playerPath)
+{
+    dwell->stop();
+    current = State::Starting;
+    startPaused = false;
+    file = path;
     probed = MediaInfo::unprobed();
-    struct stat st;
-    if (::stat(fsEncode(path).constData(), &st) == 0 && S_ISREG(st.st_mode))
-        probed = MediaInfo(path, playerPath);
-    return probed;
+    const std::optional<FileStamp> stamp = FileStamp::of(path);
+    if (!stamp)
+        return true;
+    if (probeAhead) {
+        if (const MediaInfo *known = answers.find(*stamp)) {
+            probed = *known;
+            return true;
+        }
+        // The probe of this very file, as it is now, is under way: its
+        // answer is waited for rather than asked again.
+        if (probeRun && probeRun->path() == path && probeStamp == *stamp)
+            return false;
+    }
+    endProbe();
+    return !startProbe(path, playerPath, *stamp);
+}
+
+bool PlayerSession::startProbe(const QString &path, const QString &playerPath,
+                               const FileStamp &stamp)
+{
+    probeRun = new BackgroundProbe(path, playerPath, this);
+    probeStamp = stamp;
+    connect(probeRun, &BackgroundProbe::finished, this, &PlayerSession::probeFinished);
+    if (probeRun->start())
+        return true;
+    endProbe();
+    return false;
+}
+
+// Called from within the probe's own handler: it is deleted once that has
+// returned.
+void PlayerSession::probeFinished()
+{
+    BackgroundProbe *done = probeRun;
+    probeRun = nullptr;
+    done->deleteLater();
+    // A probe cut off by its time limit says nothing about the file.
+    if (probeAhead && !done->timedOut())
+        answers.keep(probeStamp, done->info());
+    if (current == State::Starting && done->path() == file) {
+        probed = done->info();
+        emit answered();
+    }
+}
+
+// A probe that nobody needs is ended and reaped at once.
+void PlayerSession::endProbe()
+{
+    delete probeRun;
+    probeRun = nullptr;
 }
 
 void PlayerSession::open(const QByteArray &command, const QString &path)
@@ -72,12 +152,21 @@ void PlayerSession::open(const QByteArray &command, const QString &path)
     partLine.clear();
     inClipInfo = false;
     pipe = openPlayerPipe(command.constData());
+    const bool pauseNow = current == State::Starting && startPaused;
     current = State::Playing;
     watch();
+    if (pauseNow) {
+        send("pause\n");
+        current = State::Paused;
+    }
 }
 
 void PlayerSession::setState(State state)
 {
+    if (current == State::Starting && state != State::Idle) {
+        startPaused = state == State::Paused;
+        return;
+    }
     current = state;
     updatePositionTimer();
 }
@@ -139,6 +228,9 @@ void PlayerSession::writePending()
 
 void PlayerSession::closePlayer()
 {
+    // With probing ahead a probe goes on: the cursor is still on its file.
+    if (!probeAhead)
+        endProbe();
     if (pipe)
         send("quit\n");
     unwatch();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mediainfo.h"
+#include "probecache.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,12 +11,20 @@
 
 #include <cstdio>
 
+class BackgroundProbe;
 class QSocketNotifier;
 class QTimer;
 
 // One playback: the probe of the file, the player's stream and its
 // notifiers, the commands waiting for the player, the playback state, and
 // what the player has told of the file.
+//
+// The probe runs beside the event loop, so that keys are answered while it
+// runs: a playback is Starting until its answer is there (answered()), and
+// only then is the player started. With probing ahead, the probe of the
+// file under the list's cursor runs once the cursor has rested there for
+// DwellMs, and answers are kept for the run (ProbeCache): choosing that
+// file then finds its answer ready, or waits for that very probe.
 //
 // The player's output is read as it comes. MPlayer says by itself when it
 // opens a file ("Playing NAME."), when the file plays ("Starting
@@ -29,7 +38,11 @@ class PlayerSession : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Playing, Paused };
+    enum class State { Idle, Starting, Playing, Paused };
+
+    // How long the cursor rests on a file before its probe runs, when
+    // probing ahead.
+    static constexpr int DwellMs = 150;
 
     // What the player has told of the file.
     struct Report
@@ -46,23 +59,42 @@ public:
     explicit PlayerSession(QObject *parent = nullptr);
     ~PlayerSession() override;
 
-    // Runs the probe on path with the player at playerPath (regular files
-    // only: a FIFO or a device would hold it and tells no size) and keeps
-    // its result for the run that follows.
-    const MediaInfo &probe(const QString &path, const QString &playerPath);
+    // Probing ahead, and keeping the answers, on or off (the default).
+    void setProbeAhead(bool on);
+    // The list's cursor is now on path (empty: on no row). With probing
+    // ahead, once it has rested there for DwellMs, a regular file is probed
+    // unless its answer is known; a probe that nobody needs any more is
+    // ended at once.
+    void cursorOn(const QString &path, const QString &playerPath);
+    // Begins the playback of path with the player at playerPath: the state
+    // is Starting. Only a regular file is probed (a FIFO or a device would
+    // hold the probe and tells no size). true: the answer, info(), is there
+    // now; otherwise answered() tells when it is.
+    bool begin(const QString &path, const QString &playerPath);
+    // The probe's answer for the playback begun.
+    const MediaInfo &info() const { return probed; }
     // Starts the player with command (the bytes for the shell) on path,
-    // after closing a player still running. The state is Playing, whether
-    // or not the player could be started.
+    // after closing a player still running. The state is Playing, or Paused
+    // when the window was deactivated while Starting; so it is whether or
+    // not the player could be started.
     void open(const QByteArray &command, const QString &path);
     // Writes one command to the player, if there is one, without waiting:
     // what it cannot take at once waits, within a bound.
     void send(const char *text);
     // Tells the player to quit and waits for it, within closePlayerPipe's
-    // bound. The state is left as it was.
+    // bound. The state is left as it was. Without probing ahead, a probe
+    // the playback was waiting for is ended.
     void closePlayer();
 
     State state() const { return current; }
+    // While Starting, Paused and Playing only decide how the player will
+    // start; Idle ends the Starting.
     void setState(State state);
+    // Paused, or Starting to be paused.
+    bool paused() const
+    {
+        return current == State::Paused || (current == State::Starting && startPaused);
+    }
     FILE *stream() const { return pipe; }
     QString path() const { return file; }
     const Report &report() const { return told; }
@@ -73,6 +105,8 @@ public:
     static double seconds(const QByteArray &text);
 
 signals:
+    // The probe of the playback begun has answered: the player can start.
+    void answered();
     // The player has closed its output: it has ended, or never started.
     void playerGone();
     // The file has played to its end ("EOF code: 1").
@@ -84,6 +118,11 @@ signals:
 
 private:
     enum class Query { Loaded, Position, Length };
+
+    bool startProbe(const QString &path, const QString &playerPath, const FileStamp &stamp);
+    void probeFinished();
+    void endProbe();
+    void dwelt();
 
     void watch();
     void unwatch();
@@ -99,6 +138,14 @@ private:
     FILE *pipe = nullptr;
     QString file;
     MediaInfo probed = MediaInfo::unprobed();
+    bool startPaused = false;          // deactivated while Starting
+    bool probeAhead = false;
+    ProbeCache answers;                // with probing ahead
+    BackgroundProbe *probeRun = nullptr; // at most one at a time
+    FileStamp probeStamp;              // the file as probeRun found it
+    QTimer *dwell = nullptr;
+    QString restingOn;                 // the cursor's file, and the player for it
+    QString restingPlayer;
     Report told;
     quint64 run = 0;              // counts players started, so that a handler can tell a new run
     QSocketNotifier *output = nullptr;

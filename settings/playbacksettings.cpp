@@ -12,6 +12,7 @@ PlaybackSettings PlaybackSettings::read(const ZConfig &config)
     else if (atEnd == QLatin1String("NEXT"))
         s.atEnd = AtEnd::Next;
     s.nowPlaying = config.readBoolEntry(group, QStringLiteral("NOWPLAYING"), false);
+    s.probeAhead = config.readBoolEntry(group, QStringLiteral("PROBEAHEAD"), false);
     const QString language = QStringLiteral("LANGUAGE");
     s.pauseHelp = config.readEntry(language, QStringLiteral("PAUSEKEY"), QString());
     s.seekHelp = config.readEntry(language, QStringLiteral("SEEKKEY"), QString());

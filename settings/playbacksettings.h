@@ -16,6 +16,10 @@ struct PlaybackSettings
     // NOWPLAYING=YES (or true, on, 1): a file without video gets a screen
     // of its own, with its name, tags, position and the keys.
     bool nowPlaying = false;
+    // PROBEAHEAD=YES: a file is probed while the cursor rests on it, and the
+    // answers are kept for the run, so that choosing it starts the player at
+    // once. Absent or NO: each file is probed when it is chosen.
+    bool probeAhead = false;
     // [LANGUAGE] PAUSEKEY, SEEKKEY, STOPKEY: that screen's key help.
     QString pauseHelp;
     QString seekHelp;

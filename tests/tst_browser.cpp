@@ -264,7 +264,7 @@ private slots:
         QCOMPARE(WindowInspector::list(*w)->model()->index(file, 0).data().toString(), visible + ".avi");
 
         WindowInspector::select(*w, file);
-        QCOMPARE(readFile(dirFile("probed")), QByteArray(base + ".avi"));
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("probed")), QByteArray(base + ".avi"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), QByteArray(base + ".avi"), 10000);
         QTest::keyClick(w.get(), Qt::Key_F2);
 

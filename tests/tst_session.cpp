@@ -111,8 +111,10 @@ private slots:
         qputenv("FAKE_PLAYER", row.player);
         auto w = window(row.settings);
         w->playFile(media.filePath("a.avi"));
-        if (row.pauseFirst)
+        if (row.pauseFirst) {
+            QTRY_VERIFY_WITH_TIMEOUT(WindowInspector::pipe(*w), 3000); // the player is there
             QTest::keyClick(w.get(), Qt::Key_Return);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(WindowInspector::playing(*w), row.stillPlaying, 3000);
         QTest::qWait(1500);
         QCOMPARE(WindowInspector::playing(*w), row.stillPlaying);

@@ -28,7 +28,7 @@ fail() {
     exit 1
 }
 
-# start_display xvfb|openbox|weston [WxH]: the last is headless, with Xwayland.
+# start_display xvfb|openbox|weston [WxH [XVFB-OPTION...]]: the last is headless, with Xwayland.
 start_display() {
     kind=$1 && unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR=$work/runtime && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
@@ -40,7 +40,8 @@ start_display() {
         DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" | head -n 1)
     else
         # -noreset: else it resets when its last client leaves, refusing clients meanwhile.
-        Xvfb -displayfd 3 -screen 0 "${2:-800x700}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 "${2:-800x700}x24" -nolisten tcp -noreset "${@:3}" \
+            3>"$work/display" >/dev/null 2>&1 &
         started+=($!) && wait_ms 10000 grep -q . "$work/display" && DISPLAY=:$(head -n 1 "$work/display") || return 1
     fi
     export DISPLAY && wait_ms 15000 xdpyinfo || return 1
