@@ -10,6 +10,7 @@
 #include <memory>
 
 class PlayerSession;
+class PositionKeeper;
 class ZConfig;
 class ZListBox;
 class ZNowPlaying;
@@ -79,6 +80,15 @@ private:
     int nextFileRow(int row) const;
     int currentRow() const;
     void setCurrentRow(int row);
+    // The row of the entry named name, or -1.
+    int rowOf(const QString &name) const;
+    // With RESUME: marks the files played with where they were left or as
+    // seen, in the rows just listed (files: the names of the rows from
+    // firstFile on) or in all rows; makes the row of name current, when
+    // there is one.
+    void markListed(int firstFile, const QStringList &files);
+    void markRows();
+    void landOn(const QString &name);
     void stopPlayback();
     void fileEnded();
     void fileFailed();
@@ -104,4 +114,5 @@ private:
     PlayerSession *session = nullptr; // the playback: player, its stream, its state
     PlaybackSettings playback;        // [PLAYBACK]: the end of a file, the sound screen
     ZNowPlaying *soundScreen = nullptr; // made when first needed
+    PositionKeeper *positions = nullptr; // with RESUME: where each file was left
 };

@@ -90,7 +90,8 @@ void ZFileSelectDialog::playFile(QString path)
     session->open(fsEncode(command), path);
     if (soundScreen)
         soundScreen->hide();
-    session->setWantPosition(false);
+    // Where the file is, with RESUME, to keep it.
+    session->setWantPosition(positions != nullptr);
 }
 
 void ZFileSelectDialog::sendCommand(const char *text)
@@ -180,7 +181,7 @@ void ZFileSelectDialog::showReport()
 {
     const PlayerSession::Report &report = session->report();
     const bool show = playback.nowPlaying && isPlaying() && report.loaded && !report.hasVideo;
-    session->setWantPosition(show);
+    session->setWantPosition(show || positions);
     if (!show) {
         if (soundScreen)
             soundScreen->hide();

@@ -16,10 +16,16 @@ struct PlaybackSettings
     // NOWPLAYING=YES (or true, on, 1): a file without video gets a screen
     // of its own, with its name, tags, position and the keys.
     bool nowPlaying = false;
+    // RESUME=YES: each file starts where it was left, the list marks the
+    // files played, and the current row lands where the user was.
+    bool resume = false;
     // [LANGUAGE] PAUSEKEY, SEEKKEY, STOPKEY: that screen's key help.
     QString pauseHelp;
     QString seekHelp;
     QString stopHelp;
+    // [LANGUAGE] RESUMED: shown on the picture when a file resumes, %1 the
+    // place ("Resumed at %1" when absent).
+    QString resumedText;
 
     static PlaybackSettings read(const ZConfig &config);
 };
