@@ -133,9 +133,14 @@ void PositionKeeper::requestWrite()
 {
     if (!dirty || writeTimer->isActive())
         return;
-    const qint64 since = lastWrite.isValid() ? lastWrite.elapsed() : WriteIntervalMs;
-    if (since < WriteIntervalMs || writing()) {
-        writeTimer->start(int(std::max<qint64>(WriteIntervalMs - since, 50)));
+    // A write that failed (a read-only card, a full one) is tried again, and
+    // said again, once a minute.
+    if (pendingWrite.valid() && !writing())
+        lastWriteFailed = !pendingWrite.get();
+    const qint64 interval = lastWriteFailed ? RetryIntervalMs : WriteIntervalMs;
+    const qint64 since = lastWrite.isValid() ? lastWrite.elapsed() : interval;
+    if (since < interval || writing()) {
+        writeTimer->start(int(std::max<qint64>(interval - since, 50)));
         return;
     }
     dirty = false;

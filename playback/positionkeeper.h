@@ -37,6 +37,7 @@ public:
     void flush();
 
     static constexpr int WriteIntervalMs = 5000;
+    static constexpr int RetryIntervalMs = 60000;
 
 signals:
     // A playback has ended, or its file was seen to the end: what the list
@@ -68,6 +69,7 @@ private:
 
     bool dirty = false;   // kept has changed since it was last written
     bool readReported = false;
+    bool lastWriteFailed = false;
     QElapsedTimer lastWrite;
     QTimer *writeTimer = nullptr;
     std::future<bool> pendingWrite;

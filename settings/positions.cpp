@@ -4,6 +4,8 @@
 #include "platform/fsname.h"
 #include "platform/zconfig.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -76,14 +78,16 @@ Positions::Positions(const QString &path)
     }
     if (!readError.isEmpty())
         return;
-    QHash<QByteArray, bool> taken;
+    if (all.size() >= ReadLimit)
+        all.truncate(all.lastIndexOf('\n') + 1); // no line cut short
+    QSet<QByteArray> taken;
     for (const QByteArray &line : all.split('\n')) {
         Entry entry;
         if (int(entries.size()) == Limit)
             break;
         if (line.startsWith('#') || !parse(line, &entry) || taken.contains(entry.path))
             continue;
-        taken.insert(entry.path, true);
+        taken.insert(entry.path);
         entries.push_back(std::move(entry));
     }
 }
