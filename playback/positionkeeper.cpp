@@ -152,8 +152,9 @@ void PositionKeeper::requestWrite()
         return;
     }
     lastWrite.start();
-    pendingWrite = std::async(std::launch::async,
-                              [path = kept.path(), bytes = kept.text()] { return saveFile(path, bytes); });
+    pendingWrite = std::async(std::launch::async, [path = kept.path(), bytes = kept.text()] {
+        return saveFile(path, bytes);
+    });
 }
 
 bool PositionKeeper::writing() const

@@ -70,9 +70,11 @@ inline QStringList fileLines(const QString &path)
 
 // A window on settings (mplayer.ini: LASTDIR=folder, then `settings`), shown and active: an
 // activation coming later would resume a pause.
-inline std::unique_ptr<ZFileSelectDialog> activeWindow(const QString &folder, const QByteArray &settings)
+inline std::unique_ptr<ZFileSelectDialog> activeWindow(const QString &folder,
+                                                       const QByteArray &settings)
 {
-    writeFile(dirFile("mplayer.ini"), "[FILESELECT]\nLASTDIR=" + fsEncode(folder) + "\n" + settings);
+    const QByteArray start = "[FILESELECT]\nLASTDIR=" + fsEncode(folder) + "\n";
+    writeFile(dirFile("mplayer.ini"), start + settings);
     auto w = std::make_unique<ZFileSelectDialog>();
     w->show();
     if (!QTest::qWaitForWindowActive(w.get()))

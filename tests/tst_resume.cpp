@@ -98,7 +98,8 @@ class ResumeTest : public QObject
         writeFile(places(), text);
     }
 
-    std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings, const QString &folder = {})
+    std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings,
+                                              const QString &folder = {})
     {
         QFile::remove(dirFile("input.log"));
         return activeWindow(folder.isEmpty() ? media.path() : folder, settings);
@@ -120,8 +121,10 @@ private slots:
         setSystemSettingsPath(media.filePath("none.cfg"));
         DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         QVERIFY(QDir(media.path()).mkpath("list/sub"));
-        for (const char *name : {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"}) {
-            FILE *made = fopen(fsEncode(file(name)).constData(), "w"); // QFile would spell it in UTF-8
+        // fopen: QFile would spell a name that is not UTF-8 in UTF-8.
+        for (const char *name :
+             {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"}) {
+            FILE *made = fopen(fsEncode(file(name)).constData(), "w");
             QVERIFY(made);
             QCOMPARE(fclose(made), 0);
         }
@@ -175,7 +178,8 @@ private slots:
     {
         QTest::addColumn<ResumeRow>("row");
         const auto sent = [](const char *seek, const char *at) {
-            return QStringList{seek, QString("osd_show_text \"Resumed at %1\" 2000").arg(at), "quit"};
+            const QString osd = QString("osd_show_text \"Resumed at %1\" 2000").arg(at);
+            return QStringList{seek, osd, "quit"};
         };
         const QStringList none{"quit"};
         QTest::newRow("47:10") << ResumeRow{ResumeOn, "a.avi", 2830, false, false,
@@ -224,7 +228,8 @@ private slots:
     {
         QTest::addColumn<ForgetRow>("row");
         QTest::newRow("to its end") << ForgetRow{"ends", {}, 0, true, "\u2714"};
-        QTest::newRow("back to its start") << ForgetRow{"plays", QList<Qt::Key>(10, Qt::Key_1), 0, false, ""};
+        const QList<Qt::Key> backToStart(10, Qt::Key_1); // 5 minutes back, 10 times
+        QTest::newRow("back to its start") << ForgetRow{"plays", backToStart, 0, false, ""};
         QTest::newRow("30 s on") << ForgetRow{"plays", {Qt::Key_Right}, 2860, false, "47:40"};
     }
 
@@ -251,8 +256,9 @@ private slots:
         QCOMPARE(after.seen, row.seenAfter);
     }
 
-    // In "list": sub/, a.avi at 47:10, b.avi seen and played last, c.avi: another file of its name
-    // kept. Marks beside the names, the start on b.avi, going up onto sub; none of it without RESUME.
+    // In "list": sub/, a.avi at 47:10, b.avi seen and played last, c.avi: another file of its
+    // name kept. Marks beside the names, the start on b.avi, going up onto sub; without RESUME,
+    // none of it.
     void listing_data()
     {
         QTest::addColumn<QByteArray>("settings");

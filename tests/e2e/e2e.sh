@@ -87,7 +87,8 @@ key F4 && quit
 cmp "$app/mplayer.ini" "$work/expected.ini" || fail "the settings file changed: $(cat "$app/mplayer.ini")"
 grep -qxF "morvane: could not save '$app/mplayer.ini': cannot write it: Permission denied; the file is left \
 as it was" "$out" || fail "the failed save of the read-only settings file said nothing"
-[ "$(ls -A "$app" | tr '\n' ' ')" = "morvane mplayer mplayer.ini positions.txt " ] || fail "files appeared: $(ls -A "$app")"
+[ "$(ls -A "$app" | tr '\n' ' ')" = "morvane mplayer mplayer.ini positions.txt " ] ||
+    fail "files appeared: $(ls -A "$app")"
 
 step "killing Morvane while a clip plays: no player left 1 s later"
 start_morvane "$work" "$app/morvane"
