@@ -1,6 +1,7 @@
 #include "zfileselectdialog.h"
 
 #include "playback/playersession.h"
+#include "playback/positionkeeper.h"
 #include "platform/buttonkeys.h"
 #include "platform/fsname.h"
 #include "platform/zconfig.h"
@@ -44,6 +45,11 @@ ZFileSelectDialog::ZFileSelectDialog()
     printf("lastDir='%s'\n", fsEncode(lastDir).constData());
     hiSpeedMode = config->readBoolEntry(QStringLiteral("HiSpeedMode"), QStringLiteral("Enabled"), false);
     playback = PlaybackSettings::read(*config);
+    if (playback.resume) {
+        positions = new PositionKeeper(session, appDir() + QStringLiteral("positions.txt"),
+                                       playback.resumedText, this);
+        connect(positions, &PositionKeeper::changed, this, &ZFileSelectDialog::markRows);
+    }
     auto systemSettings = std::make_unique<ZConfig>(systemSettingsPath(), false);
     displayTimeout = systemSettings->readNumEntry(QStringLiteral("SYS_SYSTEM_SET"),
                                                   QStringLiteral("DisplayTimeout"), -1);
@@ -149,4 +155,6 @@ void ZFileSelectDialog::applicationQuitting()
         config->writeEntry(QStringLiteral("FILESELECT"), QStringLiteral("LASTDIR"), dirToRemember());
         lastDirSaved = true;
     }
+    if (positions)
+        positions->flush();
 }

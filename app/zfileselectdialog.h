@@ -11,6 +11,7 @@
 #include <memory>
 
 class PlayerSession;
+class PositionKeeper;
 class ZConfig;
 class ZListBox;
 class ZNowPlaying;
@@ -86,6 +87,15 @@ private:
     // The list's cursor is on row: with probing ahead, its file is probed
     // once the cursor rests there.
     void cursorMoved(int row);
+    // The row of the entry named name, or -1.
+    int rowOf(const QString &name) const;
+    // With RESUME: marks the files played with where they were left or as
+    // seen, in the rows just listed (files: the names of the rows from
+    // firstFile on) or in all rows; makes the row of name current, when
+    // there is one.
+    void markListed(int firstFile, const QStringList &files);
+    void markRows();
+    void landOn(const QString &name);
     void stopPlayback();
     void fileEnded();
     void fileFailed();
@@ -112,4 +122,5 @@ private:
     PlaybackSettings playback;        // [PLAYBACK]: the end of a file, the sound screen
     ZNowPlaying *soundScreen = nullptr; // made when first needed
     QElapsedTimer enterInList;          // since the last Enter in the list
+    PositionKeeper *positions = nullptr; // with RESUME: where each file was left
 };

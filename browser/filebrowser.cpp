@@ -9,6 +9,7 @@
 #include "platform/resiconreader.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
+#include "playback/positionkeeper.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -213,6 +214,7 @@ bool ZFileSelectDialog::listDir(const QString &path)
     }
 
     printf("file entry count = %d\n", int(entries.files.size()));
+    const int firstFile = listBox->count();
     for (const QString &name : std::as_const(entries.files)) {
         printf("file:%s\n", fsEncode(name).constData());
         addEntry(name, FileIcon);
@@ -222,6 +224,7 @@ bool ZFileSelectDialog::listDir(const QString &path)
     listedStamp = stamp;
     if (noParentYet && currentDir.length() >= 2)
         addParent(AppendedParentType);
+    markListed(firstFile, entries.files);
     listBox->setCurrentItem(0);
     return true;
 }
@@ -229,8 +232,11 @@ bool ZFileSelectDialog::listDir(const QString &path)
 void ZFileSelectDialog::openStartDir(const QString &path)
 {
     startDirUnlisted = false;
-    if (listDir(path))
+    if (listDir(path)) {
+        if (positions)
+            landOn(positions->positions().lastPlayedIn(currentDir));
         return;
+    }
     // A start folder that is gone (a card not inserted) or closed to us.
     startDirUnlisted = true;
     listNearestAbove(path);
@@ -256,12 +262,9 @@ bool ZFileSelectDialog::listNearestAbove(const QString &path)
 
 void ZFileSelectDialog::openParentDir()
 {
-    for (int row = 0; row < listBox->count(); ++row) {
-        if (listBox->item(row)->getSubItemText(1, 0) == ParentText) {
-            slotSelected(row);
-            return;
-        }
-    }
+    const int row = rowOf(ParentText);
+    if (row >= 0)
+        slotSelected(row);
 }
 
 QString ZFileSelectDialog::dirToRemember() const
@@ -281,11 +284,7 @@ void ZFileSelectDialog::relist(int row)
             startDirUnlisted = false;
         return;
     }
-    int at = -1;
-    for (int i = 0; i < listBox->count() && at < 0 && was; ++i) {
-        if (listBox->item(i)->getSubItemText(1, 0) == name)
-            at = i;
-    }
+    const int at = was ? rowOf(name) : -1;
     listBox->setCurrentItem(at >= 0 ? at : std::max(0, std::min(row, listBox->count() - 1)));
 }
 
@@ -313,15 +312,23 @@ void ZFileSelectDialog::slotSelected(int index)
     const ZSettingItem *row = listBox->item(index);
     if (!row)
         return;
-    const QString path = currentDir + QLatin1Char('/') + row->getSubItemText(1, 0);
+    const QString name = row->getSubItemText(1, 0);
+    const QString path = currentDir + QLatin1Char('/') + name;
     struct stat st;
     if (stat(fsEncode(path).constData(), &st) != 0) {
         // Gone since it was listed, or the folder shown has gone: no path
         // that leads nowhere is handed to the player.
         relist(index);
     } else if (S_ISDIR(st.st_mode)) {
-        if (listDir(path))
-            startDirUnlisted = false;
+        const QString from = currentDir;
+        if (!listDir(path))
+            return;
+        startDirUnlisted = false;
+        // Going up, with RESUME, lands on the folder it came from.
+        const qsizetype slash = from.lastIndexOf(QLatin1Char('/'));
+        if (positions && name == ParentText
+            && currentDir == (slash == 0 ? QStringLiteral("/") : from.left(slash)))
+            landOn(from.mid(slash + 1));
     } else {
         playFile(path);
     }
@@ -347,6 +354,15 @@ int ZFileSelectDialog::nextFileRow(int row) const
 int ZFileSelectDialog::currentRow() const
 {
     return listBox->currentItem();
+}
+
+int ZFileSelectDialog::rowOf(const QString &name) const
+{
+    for (int row = 0; row < listBox->count(); ++row) {
+        if (listBox->item(row)->getSubItemText(1, 0) == name)
+            return row;
+    }
+    return -1;
 }
 
 void ZFileSelectDialog::setCurrentRow(int row)

@@ -4,10 +4,64 @@
 #include "zsettingitem.h"
 
 #include <QAbstractListModel>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <vector>
+
+namespace {
+
+constexpr int MarkRole = Qt::UserRole;
+
+// A row with a mark: the row's background and highlight across the whole
+// width, its icon and text in what the mark leaves, the mark at the right.
+class MarkDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const QString mark = index.data(MarkRole).toString();
+        if (mark.isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        row.text.clear();
+        row.icon = QIcon();
+        row.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration);
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, widget);
+
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 2;
+        const int width = option.fontMetrics.horizontalAdvance(mark) + 2 * margin;
+        QStyleOptionViewItem left = option;
+        left.rect.setRight(option.rect.right() - width);
+        left.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, left, index);
+
+        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled)
+            ? QPalette::Disabled
+            : (option.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+        const QPalette::ColorRole role = (option.state & QStyle::State_Selected)
+            ? QPalette::HighlightedText : QPalette::Text;
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(group, role));
+        painter->drawText(option.rect.adjusted(0, 0, -margin, 0), Qt::AlignRight | Qt::AlignVCenter,
+                          mark);
+        painter->restore();
+    }
+};
+
+} // namespace
 
 // Rows live in `items`; the view has been told about the first `announced`
 // of them. Announcing in batches keeps a 100,000-row listing from paying for
@@ -32,6 +86,8 @@ public:
             return displayText(row->getSubItemText(1, 0));
         case Qt::DecorationRole:
             return row->pixmap(0);
+        case MarkRole:
+            return row->mark();
         default:
             return QVariant();
         }
@@ -72,6 +128,12 @@ public:
 
     int size() const { return int(items.size()); }
 
+    void rowChanged(int row)
+    {
+        if (row < announced)
+            emit dataChanged(index(row, 0), index(row, 0));
+    }
+
 private:
     // Names may hold line breaks and other control characters, and bytes
     // that are no text (kept as lone surrogates, see fsname.h); the row shows
@@ -105,6 +167,7 @@ ZListBox::ZListBox(const QString &type, QWidget *parent, int flags, int widgetCl
     Q_UNUSED(flags);
     Q_UNUSED(widgetClass);
     setModel(rows);
+    setItemDelegate(new MarkDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -153,6 +216,15 @@ void ZListBox::setCurrentItem(int index)
         scrollToTop();
     else
         scrollTo(at);
+}
+
+void ZListBox::setMark(int index, const QString &text)
+{
+    ZSettingItem *row = item(index);
+    if (!row || row->mark() == text)
+        return;
+    row->setMark(text);
+    rows->rowChanged(index);
 }
 
 int ZListBox::currentItem() const

@@ -12,6 +12,9 @@ class ZListBoxModel;
 // which highlighted(row) tells; Enter or a click emits selected(row); Escape
 // emits backRequested() and is otherwise left to the window, as before.
 //
+// A row may carry a mark (ZSettingItem::mark), drawn at its right end, the
+// row's own texts elided beside it.
+//
 // Inserting is cheap: rows are handed to the view in batches, at the next
 // turn of the event loop or at the next call that needs the view up to date.
 class ZListBox : public QListView
@@ -31,6 +34,8 @@ public:
     // the list back to its top.
     virtual void setCurrentItem(int index);
     int currentItem() const;
+    // Sets row index's mark; an empty text draws none.
+    void setMark(int index, const QString &text);
 
 signals:
     // The current row is now index (-1: none).

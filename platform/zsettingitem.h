@@ -21,6 +21,10 @@ public:
     // The text given to appendSubItem(index, ...), unchanged; null if none.
     QString getSubItemText(int index, int column) const;
     QString type() const { return itemType; }
+    // A short text the list draws at the right of the row, beside the
+    // sub-item texts and apart from them (ZListBox::setMark).
+    QString mark() const { return markText; }
+    void setMark(const QString &text) { markText = text; }
     ZListBox *listBox() const { return list; }
 
 private:
@@ -28,4 +32,5 @@ private:
     QString itemType;
     QPixmap icon;          // column 0, the only column that holds a picture
     QString texts[2];      // sub-items 0 and 1; rows of this program use 1
+    QString markText;
 };

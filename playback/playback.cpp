@@ -88,7 +88,8 @@ void ZFileSelectDialog::playFile(QString path)
     }
     if (soundScreen)
         soundScreen->hide();
-    session->setWantPosition(false);
+    // Where the file is, with RESUME, to keep it.
+    session->setWantPosition(positions != nullptr);
     if (session->begin(path, playerPath()))
         startPlayer();
 }
@@ -213,7 +214,7 @@ void ZFileSelectDialog::showReport()
 {
     const PlayerSession::Report &report = session->report();
     const bool show = playback.nowPlaying && isPlaying() && report.loaded && !report.hasVideo;
-    session->setWantPosition(show);
+    session->setWantPosition(show || positions);
     if (!show) {
         if (soundScreen)
             soundScreen->hide();

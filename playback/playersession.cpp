@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <sys/socket.h>
 
@@ -148,6 +149,8 @@ void PlayerSession::open(const QByteArray &command, const QString &path)
     told = Report();
     told.length = seconds(probed.getLength().toLatin1());
     asked.clear();
+    staleAnswers = unmatched = 0;
+    startedAt.invalidate();
     lengthAsked = false;
     partLine.clear();
     inClipInfo = false;
@@ -159,6 +162,7 @@ void PlayerSession::open(const QByteArray &command, const QString &path)
         send("pause\n");
         current = State::Paused;
     }
+    emit opened();
 }
 
 void PlayerSession::setState(State state)
@@ -167,8 +171,11 @@ void PlayerSession::setState(State state)
         startPaused = state == State::Paused;
         return;
     }
+    const bool changed = state != current;
     current = state;
     updatePositionTimer();
+    if (changed)
+        emit stateChanged();
 }
 
 void PlayerSession::setWantPosition(bool want)
@@ -201,7 +208,36 @@ void PlayerSession::send(const char *text)
     if (pending.size() + length > PendingCommandLimit)
         return;
     pending.append(text, length);
+    followSeek(text);
     writePending();
+}
+
+// The position moves with a seek as it is sent ("seek +30", "seek 2830 2"),
+// so that it is right before the player is asked again. Answers to what was
+// asked before it tell where the player was, and are let go.
+void PlayerSession::followSeek(const char *text)
+{
+    QList<QByteArray> words = QByteArray(text).simplified().split(' ');
+    if (words.value(0).startsWith("pausing"))
+        words.removeFirst();
+    bool ok = false;
+    const double value = words.value(1).toDouble(&ok);
+    if (words.value(0) != "seek" || !ok || !std::isfinite(value))
+        return;
+    const bool justStarted = startedAt.isValid() && startedAt.elapsed() < 3 * QueryIntervalMs;
+    staleAnswers = asked.size() - asked.count(Query::Length) + (justStarted ? unmatched : 0);
+    const int type = words.value(2).toInt();
+    double to = 0;
+    if (type == 2)
+        to = value;
+    else if (type == 1 && told.length > 0)
+        to = value * told.length / 100;
+    else if (type == 0 && told.positionKnown)
+        to = told.position + value;
+    else
+        return;
+    told.position = std::max(0.0, told.length > 0 ? std::min(to, told.length) : to);
+    told.positionKnown = true;
 }
 
 void PlayerSession::writePending()
@@ -239,6 +275,7 @@ void PlayerSession::closePlayer()
     loadCheck->stop();
     positionTimer->stop();
     asked.clear();
+    staleAnswers = 0;
 }
 
 void PlayerSession::watch()
@@ -323,8 +360,9 @@ void PlayerSession::takeLine(const QByteArray &line)
         told.loaded = true;
         loadCheck->stop();
         // MPlayer drops what it is sent while it opens a file: that question
-        // may never be answered.
-        asked.removeAll(Query::Loaded);
+        // may never be answered, or be answered now.
+        unmatched = asked.removeAll(Query::Loaded);
+        startedAt.start();
         updatePositionTimer();
         emit reportChanged();
     } else if (line == "Video: no video") {
@@ -339,6 +377,9 @@ void PlayerSession::takeLine(const QByteArray &line)
     } else if (line.startsWith("ANS_")) {
         // Answers come in the order asked, and name what they answer.
         const Query query = asked.isEmpty() ? Query::Position : asked.takeFirst();
+        const bool stale = query != Query::Length && staleAnswers > 0;
+        if (stale)
+            --staleAnswers;
         if (line == "ANS_ERROR=PROPERTY_UNAVAILABLE") {
             if (query == Query::Loaded && !told.loaded)
                 emit fileFailed();
@@ -347,7 +388,10 @@ void PlayerSession::takeLine(const QByteArray &line)
         if (line.startsWith("ANS_length=")) {
             told.length = seconds(line.mid(11));
         } else if (line.startsWith("ANS_time_pos=")) {
-            told.position = seconds(line.mid(13));
+            if (!stale) {
+                told.position = seconds(line.mid(13));
+                told.positionKnown = true;
+            }
             told.loaded = true;
             updatePositionTimer();
         } else {
@@ -376,6 +420,8 @@ void PlayerSession::askPosition()
     // MPlayer does while it fills its cache).
     if (!asked.isEmpty() && lastAsked.elapsed() > 3 * QueryIntervalMs)
         asked.clear();
+    if (asked.isEmpty())
+        staleAnswers = 0;
     if (!pipe || !asked.isEmpty())
         return;
     // The length, when the probe did not tell it, is asked once.

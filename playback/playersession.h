@@ -49,7 +49,8 @@ public:
     {
         bool loaded = false;   // the file plays, or played to its end
         bool ended = false;    // it has played to its end
-        double position = 0;   // seconds, as last asked
+        double position = 0;   // seconds: as last asked, moved by the seeks sent since
+        bool positionKnown = false; // told, or set by a seek to a place
         double length = 0;     // seconds; 0 when not known
         bool hasVideo = true;  // false once the player said there is none
         QString title;
@@ -107,6 +108,10 @@ public:
 signals:
     // The probe of the playback begun has answered: the player can start.
     void answered();
+    // A player has been started on a file; report() starts afresh.
+    void opened();
+    // setState() has changed the state.
+    void stateChanged();
     // The player has closed its output: it has ended, or never started.
     void playerGone();
     // The file has played to its end ("EOF code: 1").
@@ -133,6 +138,7 @@ private:
     void checkLoaded();
     void askPosition();
     void updatePositionTimer();
+    void followSeek(const char *text);
 
     State current = State::Idle;
     FILE *pipe = nullptr;
@@ -154,6 +160,9 @@ private:
     QByteArray partLine;             // output after the last line end
     bool inClipInfo = false;         // within the lines after "Clip info:"
     QList<Query> asked;              // queries not answered yet, oldest first
+    qsizetype staleAnswers = 0;      // positions asked for before the latest seek, not answered yet
+    qsizetype unmatched = 0;         // questions of the opening that may be answered after it
+    QElapsedTimer startedAt;         // since the file started playing
     QTimer *loadCheck = nullptr;
     QTimer *positionTimer = nullptr;
     bool wantPosition = false;

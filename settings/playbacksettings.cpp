@@ -13,9 +13,12 @@ PlaybackSettings PlaybackSettings::read(const ZConfig &config)
         s.atEnd = AtEnd::Next;
     s.nowPlaying = config.readBoolEntry(group, QStringLiteral("NOWPLAYING"), false);
     s.probeAhead = config.readBoolEntry(group, QStringLiteral("PROBEAHEAD"), false);
+    s.resume = config.readBoolEntry(group, QStringLiteral("RESUME"), false);
     const QString language = QStringLiteral("LANGUAGE");
     s.pauseHelp = config.readEntry(language, QStringLiteral("PAUSEKEY"), QString());
     s.seekHelp = config.readEntry(language, QStringLiteral("SEEKKEY"), QString());
     s.stopHelp = config.readEntry(language, QStringLiteral("STOPKEY"), QString());
+    s.resumedText = config.readEntry(language, QStringLiteral("RESUMED"),
+                                     QStringLiteral("Resumed at %1"));
     return s;
 }

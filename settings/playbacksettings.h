@@ -20,10 +20,16 @@ struct PlaybackSettings
     // answers are kept for the run, so that choosing it starts the player at
     // once. Absent or NO: each file is probed when it is chosen.
     bool probeAhead = false;
+    // RESUME=YES: each file starts where it was left, the list marks the
+    // files played, and the current row lands where the user was.
+    bool resume = false;
     // [LANGUAGE] PAUSEKEY, SEEKKEY, STOPKEY: that screen's key help.
     QString pauseHelp;
     QString seekHelp;
     QString stopHelp;
+    // [LANGUAGE] RESUMED: shown on the picture when a file resumes, %1 the
+    // place ("Resumed at %1" when absent).
+    QString resumedText;
 
     static PlaybackSettings read(const ZConfig &config);
 };

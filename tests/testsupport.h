@@ -3,6 +3,7 @@
 // Shared pieces of the window tests: a program directory, output capture, a look inside the window.
 
 #include "app/zfileselectdialog.h"
+#include "playback/positionkeeper.h"
 #include "platform/fsname.h"
 #include "platform/zapplication.h"
 #include "platform/zconfig.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,11 @@ struct WindowInspector
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
     static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe(); }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
+    // Where each file was left, as this run keeps it; nullptr without RESUME.
+    static const Positions *kept(ZFileSelectDialog &w)
+    {
+        return w.positions ? &w.positions->positions() : nullptr;
+    }
 };
 
 // The folder argv[0] of the test program names, made fresh per run.
@@ -53,6 +60,26 @@ inline void writeScript(const QString &path, const QByteArray &text)
 {
     writeFile(path, text);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The non-empty lines of a file.
+inline QStringList fileLines(const QString &path)
+{
+    return QString::fromUtf8(readFile(path)).split('\n', Qt::SkipEmptyParts);
+}
+
+// A window on settings (mplayer.ini: LASTDIR=folder, then `settings`), shown and active: an
+// activation coming later would resume a pause.
+inline std::unique_ptr<ZFileSelectDialog> activeWindow(const QString &folder,
+                                                       const QByteArray &settings)
+{
+    const QByteArray start = "[FILESELECT]\nLASTDIR=" + fsEncode(folder) + "\n";
+    writeFile(dirFile("mplayer.ini"), start + settings);
+    auto w = std::make_unique<ZFileSelectDialog>();
+    w->show();
+    if (!QTest::qWaitForWindowActive(w.get()))
+        qFatal("the window was never activated");
+    return w;
 }
 
 inline int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }

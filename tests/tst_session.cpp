@@ -35,7 +35,7 @@ const QByteArray SoundScreenOn = "[PLAYBACK]\nNOWPLAYING=YES\n";
 
 QStringList lines(const char *name)
 {
-    return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts);
+    return fileLines(dirFile(name));
 }
 
 struct QueryRow
@@ -69,16 +69,9 @@ class SessionTest : public QObject
 
     std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings)
     {
-        const QByteArray folder = "[FILESELECT]\nLASTDIR=" + media.path().toUtf8() + "\n";
-        writeFile(dirFile("mplayer.ini"), folder + settings);
         for (const char *log : {"played.log", "input.log"})
             QFile::remove(dirFile(log));
-        auto w = std::make_unique<ZFileSelectDialog>();
-        w->show();
-        // An activation coming later would resume a pause.
-        if (!QTest::qWaitForWindowActive(w.get()))
-            qFatal("the window was never activated");
-        return w;
+        return activeWindow(media.path(), settings);
     }
 
 private slots:

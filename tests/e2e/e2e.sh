@@ -10,6 +10,9 @@ cp "$media/clip.avi" "$media/$hostile" && chmod -R a+rX "$media"
 # The keys seek past the end of a clip: it stays on it, as without the setting.
 sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|; s|^ATEND=.*|ATEND=STAY|" \
     "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
+# Two files played before (RESUME): the hostile name left at 0:17, wide.avi seen to its end.
+kept() { printf '%s %s %s %s\n' "$1" "$2" "$(stat -c %s "$media/$3")" "$media/$3"; }
+{ kept 0 seen wide.avi && kept 17 - "$hostile"; } >"$app/positions.txt"
 
 step "starting Morvane from its program directory ($2)"
 start_display "$2" || fail "the $2 display did not start"
@@ -84,7 +87,8 @@ key F4 && quit
 cmp "$app/mplayer.ini" "$work/expected.ini" || fail "the settings file changed: $(cat "$app/mplayer.ini")"
 grep -qxF "morvane: could not save '$app/mplayer.ini': cannot write it: Permission denied; the file is left \
 as it was" "$out" || fail "the failed save of the read-only settings file said nothing"
-[ "$(ls -A "$app" | tr '\n' ' ')" = "morvane mplayer mplayer.ini " ] || fail "files appeared: $(ls -A "$app")"
+[ "$(ls -A "$app" | tr '\n' ' ')" = "morvane mplayer mplayer.ini positions.txt " ] ||
+    fail "files appeared: $(ls -A "$app")"
 
 step "killing Morvane while a clip plays: no player left 1 s later"
 start_morvane "$work" "$app/morvane"

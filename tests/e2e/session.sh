@@ -74,3 +74,34 @@ for size in 240x320 640x480; do
 done
 xdotool windowsize "$win" 240 320
 stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+
+step "RESUME: a 60 s clip with a counter, killed after about 12 s; started again, Enter resumes it"
+mkdir -p "$media/resume" && clip "$media/resume/a-first.avi" 320x240 2
+seconds="drawtext=fontfile=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf:text='%{eif\:t\:d}'"
+ffmpeg -v error -y -f lavfi -i color=c=black:size=320x240:rate=25 -t 60 -c:v mpeg4 -q:v 3 -vf \
+    "$seconds:fontsize=96:fontcolor=white:x=(w-tw)/2:y=(h-th)/2" "$media/resume/counter.avi" ||
+    fail "no counter clip"
+# The player notes what it is sent; it is the process Morvane started (exec), so it ends with it.
+printf '#!/bin/bash\nexec /usr/bin/mplayer -ao null "$@" < <(tee -a %q)\n' "$work/sent.log" \
+    >"$work/mplayer"
+export MORVANE_SYSTEM_MPLAYER=$work/mplayer
+kept() { sed -n "s|^\([0-9]*\) - [0-9]* $media/resume/counter.avi\$|\1|p" "$app/positions.txt"; }
+# counter FILE: the number the clip shows in a screenshot of the 640x480 window.
+counter() {
+    convert "$1" -crop 400x220+120+140 +repage -negate -resize 50% "$work/counter.png"
+    tesseract "$work/counter.png" - --psm 7 2>/dev/null | tr -dc 0-9
+}
+run resume && xdotool windowsize "$win" 640 480
+choose 2 && wait_ms 10000 play_run resume/counter.avi || fail "no play run for counter.avi"
+# Written every 5 s: killed once 10 s or more are on disk (the first 10 s count as none).
+wait_ms 30000 eval '[ "$(kept)" -ge 10 ]' || fail "no place of 10 s or more kept: $(kept)"
+left+=($(below "$morvane_pid")) && kill -KILL "$morvane_pid" && wait "$morvane_pid"
+morvane_pid= && wait_ms 3000 no_players || fail "a player outlived the killed Morvane by 3 s"
+n=$(kept) && : >"$work/sent.log" && run resume && xdotool windowsize "$win" 640 480
+key Return && wait_ms 10000 grep -qx "seek $n 2" "$work/sent.log" ||
+    fail "no 'seek $n 2': $(cat "$work/sent.log")"
+((n >= 5 && n <= 12)) || fail "it resumed at $n s, not between 5 and 12"
+shows() { shot "$work/r.png" && c=$(counter "$work/r.png") && ((c >= n && c <= n + 3)); }
+wait_ms 5000 shows || fail "the picture shows '$c', not $n to $((n + 3))"
+cp "$work/r.png" "$shots/resumed.png"
+stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
