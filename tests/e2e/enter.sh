@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # enter.sh BUILD_DIR: a double and a held Enter on a clip, with the real MPlayer on Xvfb, probing
 # ahead and not: the picture moves a second later; a deliberate Enter after that pauses it.
+# RESUME is off, so that each start lists from the top.
 . "$(dirname "$0")/../lib/harness.sh" && harness e2e-enter "$1" e2e-enter-screenshots
 media=$work/media app=$work/app settings=$(dirname "$0")/../../packaging/mplayer.ini
 
@@ -30,7 +31,8 @@ paused_by_enter() {
 for ahead in YES NO; do
     [ -z "$morvane_pid" ] || { key F4 && quit; }
     sed -e "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" \
-        -e "s|^PROBEAHEAD=.*|PROBEAHEAD=$ahead|" "$settings" >"$app/mplayer.ini"
+        -e "s|^PROBEAHEAD=.*|PROBEAHEAD=$ahead|; s|^RESUME=.*|RESUME=NO|" "$settings" \
+        >"$app/mplayer.ini"
     : >"$playerlog" && start_morvane "$work" "$app/morvane"
 
     step "PROBEAHEAD=$ahead: Enter twice quickly on a clip the cursor rested on"
