@@ -46,8 +46,8 @@ grep -qx 0 "$share/dpkg.status" || fail "dpkg -i failed: $(<"$share/dpkg.out")"
 vm_session "$share/morvane.status" "$share/home/.local/share/morvane/mplayer.ini"
 
 step "the unit, window and fuzz-replay tests built for arm64"
-wait_ms 360000 test -e "$share/tests.status" ||
-    { tail -n 30 "$(ls -t "$share"/*.out | head -n 1)"; fail "the tests did not end within 360 s"; }
+wait_ms 780000 test -e "$share/tests.status" ||
+    { tail -n 30 "$(ls -t "$share"/*.out | head -n 1)"; fail "the tests did not end within 780 s"; }
 for t in $tests; do
     [ "$(cat "$share/${t##*/}.status")" = 0 ] || { tail -n 30 "$share/${t##*/}.out"; fail "$t failed"; }
 done
