@@ -41,7 +41,7 @@ arm64_cross_packages=(crossbuild-essential-arm64 qt6-base-dev:arm64 libgl-dev:ar
 # an arm64 kernel and root fetched with apt-get.
 test_packages=(
     "${package_packages[@]}" lintian desktop-file-utils
-    ffmpeg xauth xdotool libxtst-dev imagemagick tesseract-ocr procps
+    ffmpeg xauth xdotool libxtst-dev imagemagick tesseract-ocr procps python3-evdev
     openbox weston xwayland qt6-wayland
     clang libclang-rt-14-dev llvm
     qemu-system-arm busybox-static kmod
@@ -106,10 +106,12 @@ case "$cmd" in
             build_arm64
             "$here/tests/arm64/root.sh" "$arm64_build/vm-root"
         fi
-        # Non-blank lines of the tests (no fuzz corpora, no media) against the program's.
-        lines() { (cd "$here" && find "$@" -type f ! -path '*/fuzz/corpus/*' -exec grep -Ihcv '^\s*$' {} + | awk '{ s += $1 } END { print s + 0 }') || :; }
-        t=$(lines tests) p=$(lines app browser playback settings platform packaging setup.sh)
-        awk -v t="$t" -v p="$p" 'BEGIN { printf "size: %d test lines, %d program lines, ratio %.2f\n", t, p, t / p }'
+        # Characters on the non-blank lines of the tests (no fuzz corpora, no media) and the program's.
+        chars() { (cd "$here" && find "$@" -type f ! -path '*/fuzz/corpus/*' -exec grep -Ih . {} + |
+            awk 'NF { s += length($0) } END { print s + 0 }') || :; }
+        t=$(chars tests) p=$(chars app browser playback settings platform packaging setup.sh)
+        awk -v t="$t" -v p="$p" 'BEGIN {
+            printf "size: %d test characters, %d program characters, ratio %.2f\n", t, p, t / p }'
         cd "$build"
         ctest --output-on-failure --timeout 300 ${skip[@]:+-E "^($(IFS='|'; echo "${skip[*]}"))\$"}
         ;;
