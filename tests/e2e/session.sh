@@ -12,9 +12,9 @@ head -c 20000 /dev/urandom >"$media/bad/corrupt.avi" && : >"$media/bad/empty.avi
 clip "$media/bad/gone.avi" 320x240 3 && clip "$media/resume/a-first.avi" 320x240 2
 ffmpeg -v error -y -f lavfi -i sine=frequency=440 -t 20 -metadata title="Morning Song" \
     -metadata artist="The Testers" -write_id3v1 1 "$media/sound/song.mp3" || fail "no mp3"
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+second="fontfile=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf:text='%{eif\:t\:d}'"
 ffmpeg -v error -y -f lavfi -i color=c=black:size=320x240:rate=25 -t 60 -c:v mpeg4 -q:v 3 -vf \
-    "drawtext=fontfile=$font:text='%{eif\:t\:d}':fontsize=96:fontcolor=white:x=(w-tw)/2:y=(h-th)/2" \
+    "drawtext=$second:fontsize=96:fontcolor=white:x=(w-tw)/2:y=(h-th)/2" \
     "$media/resume/counter.avi" || fail "no clip showing its second"
 # No sound card here: sound goes nowhere, in real time. The player notes what it is sent; it is the
 # process Morvane started (exec), so it ends with it.
