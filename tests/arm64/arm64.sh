@@ -10,12 +10,6 @@ media=/results/media out=$share/morvane.out playerlog=$share/player.log
 
 step "making the arm64 package, the clip and the initramfs"
 mkdir -p "$share/media" "$share/home" && cp "$here/guest.sh" "$share/"
-# package DIR BUILD: BUILD's package in DIR, its path in $deb.
-package() {
-    cpack -G DEB -B "$1" --config "$2/CPackConfig.cmake" >"$1.out" 2>&1 ||
-        { logs+=("$1.out"); fail "cpack failed"; }
-    deb=$(ls "$1"/morvane_*.deb) || fail "no package in $1"
-}
 files() { dpkg-deb -c "$1" | awk '{ print $1, $6 }'; }
 if [ "$mode" = test ]; then
     package "$work/native" "$build" && native=$deb && package "$work/arm64" "$arm64"

@@ -33,27 +33,31 @@ judge() {
     wait_ms 8000 eval 'shot "$work/s.png" && shape "$size" "$aspect" "$work/s.png"' ||
         fail "$1 in $size: $(shape "$size" "$aspect" "$work/s.png")"
 }
-
-for row in "2 a-wide.avi 16/9" "3 clip.avi 4/3"; do
-    read -r n file aspect <<<"$row"
+# playing ROW FILE ASPECT: Enter on ROW plays FILE in its window, in its shape, keeping the focus.
+playing() {
+    local row=$1 file=$2 aspect=$3 size
     step "playing $file: the adapter's window id, the shape in the window resized, the focus"
-    before=$(deactivations) && choose "$n"
+    before=$(deactivations) && choose "$row"
     wait_ms 10000 play_run "$file" "[-wid]" || fail "no play run with -wid for $file"
     for size in 240x320 640x480 240x320; do judge "$file" "$size" "$aspect"; done
     moves 0.8 || fail "the picture of $file does not move"
     [ "$(deactivations)" = "$before" ] || fail "Morvane lost the focus when $file started"
     has_focus || fail "Morvane does not have the focus while $file plays"
-    [ "$n" = 2 ] && cp "$work/s.png" "$shots/playing.png"
-    if [ "$kind" != weston ] && [ "$n" = 2 ]; then
-        step "pausing when another window is activated, resuming when Morvane is again"
-        focus "$(window_of xmessage)"
-        wait_ms 3000 eval '[ "$(deactivations)" -gt "$before" ]' || fail "Morvane was not told"
-        wait_ms 3000 eval 'two_shots 0.8 && [ "$a" = "$b" ]' || fail "the picture still moves"
-        focus "$win" && wait_ms 3000 has_focus || fail "Morvane did not get the focus back"
-        wait_ms 3000 moves 0.5 || fail "the picture did not move again"
-    fi
-    stop && wait_ms 3000 no_players || fail "a player is left 3 s after F2"
-done
+}
+
+playing 2 a-wide.avi 16/9
+cp "$work/s.png" "$shots/playing.png"
+if [ "$kind" != weston ]; then
+    step "pausing when another window is activated, resuming when Morvane is again"
+    focus "$(window_of xmessage)"
+    wait_ms 3000 eval '[ "$(deactivations)" -gt "$before" ]' || fail "Morvane was not told"
+    wait_ms 3000 eval 'two_shots 0.8 && [ "$a" = "$b" ]' || fail "the picture still moves"
+    focus "$win" && wait_ms 3000 has_focus || fail "Morvane did not get the focus back"
+    wait_ms 3000 moves 0.5 || fail "the picture did not move again"
+fi
+stop && wait_ms 3000 no_players || fail "a player is left 3 s after F2"
+playing 3 clip.avi 4/3
+stop && wait_ms 3000 no_players || fail "a player is left 3 s after F2"
 [ "$kind" = xvfb ] || exit 0
 
 step "walking into a folder with a click and back up with '..'"

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # session.sh BUILD_DIR: Morvane with the real MPlayer on Xvfb, when a file cannot be played, when
-# one ends, for sound, and resuming a clip after Morvane was killed.
+# one ends, for sound, resuming a clip after Morvane was killed, and a double or held Enter.
 . "$(dirname "$0")/../lib/harness.sh" && harness e2e-session "$1" e2e-session-screenshots
 media=$work/media app=$work/app
 
 step "making the clips, the broken files, a tagged mp3 and the program directory"
-mkdir -p "$app" "$media/run" "$media/bad" "$media/sound" "$media/resume"
+mkdir -p "$app" "$media/run" "$media/bad" "$media/sound" "$media/resume" "$media/enter"
 cp "$build/morvane" "$build/mplayer" "$app/"
 for n in 1 2 3; do clip "$media/run/clip$n.avi" 320x240 2; done
 head -c 20000 /dev/urandom >"$media/bad/corrupt.avi" && : >"$media/bad/empty.avi"
 clip "$media/bad/gone.avi" 320x240 3 && clip "$media/resume/a-first.avi" 320x240 2
+clip "$media/enter/clip1.avi" 320x240 30
+for n in 2 3; do cp "$media/enter/clip1.avi" "$media/enter/clip$n.avi"; done
 ffmpeg -v error -y -f lavfi -i sine=frequency=440 -t 20 -metadata title="Morning Song" \
     -metadata artist="The Testers" -write_id3v1 1 "$media/sound/song.mp3" || fail "no mp3"
 second="fontfile=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf:text='%{eif\:t\:d}'"
@@ -31,7 +33,8 @@ run() {
 }
 gone() { no_players && list_back; }
 runs() { grep -F -- "[-slave]" "$playerlog" | grep -o "\[$media/[^]]*\]" | tr '\n' ' '; }
-start_display xvfb || fail "Xvfb did not start"
+# A held key repeats once in its first 1.6 s: 600 ms after the press, past a double press.
+start_display xvfb 800x700 -ardelay 600 -arinterval 1000 || fail "Xvfb did not start"
 
 step "files MPlayer cannot open: the list back within 2 s (3 s for a busy machine), no player"
 run bad
@@ -94,3 +97,26 @@ shows() { shot "$work/r.png" && c=$(counter "$work/r.png") && ((c >= n && c <= n
 wait_ms 5000 shows || fail "the picture shows '$c', not $n to $((n + 3))"
 cp "$work/r.png" "$shots/resumed.png"
 stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+
+# The Enter keys printed; the identify command line, printed with no line end, may stand before.
+enters() { grep -c "pressed 0x1004$" "$out"; }
+picture() {
+    shot "$work/s.png" && read -r m _ < <(stats "$work/s.png" 200x150+20+60) && above "$m" 0.1
+}
+# plays CLIP: its player runs, a second later its picture moves; a further Enter pauses it.
+plays() {
+    wait_ms 10000 play_run "enter/$1" || fail "no play run for $1"
+    sleep 1 && wait_ms 5000 picture || fail "$1 shows no picture"
+    moves 0.8 || fail "the picture of $1 does not move a second after it started"
+    key Return && wait_ms 3000 eval 'two_shots 0.8 && [ "$a" = "$b" ]' || fail "Enter: no pause"
+    stop && wait_ms 3000 no_players || fail "a player is left after F2"
+}
+step "probing ahead, Enter twice quickly on a clip the cursor rested on"
+run enter && key Down && sleep 0.5 && key Return Return && plays clip1.avi
+step "Enter at once, twice, on the next clip"
+key Down Return Return && plays clip2.avi
+step "Enter held for 1.1 s on the next clip"
+key Down && before=$(enters)
+xdotool keydown Return && sleep 1.1 && xdotool keyup Return
+(($(enters) == before + 2)) || fail "not a press and a repeat: $(($(enters) - before)) presses"
+plays clip3.avi

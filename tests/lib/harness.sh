@@ -37,6 +37,13 @@ fail() {
     exit 1
 }
 
+# package DIR BUILD: BUILD's Debian package made in DIR, its path in $deb.
+package() {
+    cpack -G DEB -B "$1" --config "$2/CPackConfig.cmake" >"$1.out" 2>&1 ||
+        { logs+=("$1.out"); fail "cpack failed"; }
+    deb=$(ls "$1"/morvane_*.deb) || fail "no package in $1"
+}
+
 # start_display xvfb|openbox|weston [WxH [XVFB-OPTION...]]: the last is headless, with Xwayland.
 start_display() {
     kind=$1 && unset QT_QPA_PLATFORM WAYLAND_DISPLAY

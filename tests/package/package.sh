@@ -4,9 +4,8 @@
 root=$work/root media=$work/media
 
 step "building the package"
-cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.out" 2>&1 ||
-    { logs+=("$work/cpack.out"); fail "cpack failed"; }
-deb=$(ls "$work/deb"/morvane_[0-9]*_$(dpkg --print-architecture).deb) || fail "no morvane_*.deb"
+package "$work/deb" "$build"
+[[ $deb == */morvane_[0-9]*_$(dpkg --print-architecture).deb ]] || fail "$deb: not this machine's"
 for dep in mplayer libc6 libstdc++6 libqt6widgets6; do
     [[ ", $(dpkg-deb -f "$deb" Depends)," == *", $dep"[\ ,]* ]] || fail "no $dep"
 done
