@@ -54,14 +54,14 @@ choose 1 && wait_ms 20000 eval '[ "$(runs)" = "$three" ]' || fail "the runs were
 wait_ms 6000 gone || fail "the list did not come back after the third clip"
 key Return && wait_ms 10000 eval '[ "$(runs)" = "$three[$media/run/clip3.avi] " ]' ||
     fail "Enter after the run did not play the third clip: $(runs)"
-stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+stopped
 
 step "ATEND absent: the player is still there 3 s after the clip's end, until F2"
 run run "/^ATEND=/d"
 choose 1 && wait_ms 10000 play_run run/clip1.avi || fail "no play run for clip1.avi"
 sleep 5.5 && players >/dev/null || fail "no player 3 s after the end of a 2-second clip"
 [ "$(runs | wc -w)" = 1 ] || fail "more than the one clip played: $(runs)"
-stop && wait_ms 1000 no_players || fail "F2 did not end the player"
+stopped
 wait_ms 2000 list_back || fail "F2 did not bring the list back"
 
 step "an mp3 with tags: name, title and a moving position on the sound screen, two sizes"
@@ -74,7 +74,7 @@ for size in 240x320 640x480; do
     cp "$work/a.png" "$shots/nowplaying-$size.png" && sleep 2 && shot "$work/b.png"
     [ "$(print_of "$work/a.png")" != "$(print_of "$work/b.png")" ] || fail "$size: still in 2 s"
 done
-stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+stopped
 
 step "RESUME: a 60 s clip showing its second, killed after about 12 s; started again, Enter resumes"
 kept() { sed -n "s|^\([0-9]*\) - [0-9]* $media/resume/counter.avi\$|\1|p" "$app/positions.txt"; }
@@ -96,7 +96,7 @@ key Return && wait_ms 10000 grep -qx "seek $n 2" "$work/sent.log" ||
 shows() { shot "$work/r.png" && c=$(counter "$work/r.png") && ((c >= n && c <= n + 3)); }
 wait_ms 5000 shows || fail "the picture shows '$c', not $n to $((n + 3))"
 cp "$work/r.png" "$shots/resumed.png"
-stop && wait_ms 1000 no_players || fail "a player is left a second after F2"
+stopped
 
 # The Enter keys printed; the identify command line, printed with no line end, may stand before.
 enters() { grep -c "pressed 0x1004$" "$out"; }
@@ -109,7 +109,7 @@ plays() {
     sleep 1 && wait_ms 5000 picture || fail "$1 shows no picture"
     moves 0.8 || fail "the picture of $1 does not move a second after it started"
     key Return && wait_ms 3000 eval 'two_shots 0.8 && [ "$a" = "$b" ]' || fail "Enter: no pause"
-    stop && wait_ms 3000 no_players || fail "a player is left after F2"
+    stopped 3000
 }
 step "probing ahead, Enter twice quickly on a clip the cursor rested on"
 run enter && key Down && sleep 0.5 && key Return Return && plays clip1.avi

@@ -106,6 +106,10 @@ players() {
 }
 no_players() { ! players >/dev/null; }
 stop() { left+=($(below "$morvane_pid")) && key F2; }
+# stopped [MS]: F2 leaves no player after MS (1000) milliseconds.
+stopped() {
+    stop && wait_ms "${1:-1000}" no_players || fail "a player is left ${1:-1000} ms after F2"
+}
 # play_run NAME [ARGS]: the play run (not the probe) logged for $media/NAME, with ARGS ("[-wid]").
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
