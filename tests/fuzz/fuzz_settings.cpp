@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayList storedLines = linesOf(file.readAll());
     qsizetype from = 0;
     for (const QByteArray &line : linesOf(original)) {
-        const QString words = QString::fromUtf8(line).simplified(); // as keys are read, no BOM
+        // As keys are read: the blanks trimmed, then a byte-order mark the decoder drops.
+        const QString words = QString::fromUtf8(line.trimmed()).simplified();
         if (words.startsWith(key + QLatin1Char('=')) || words.startsWith(key + QLatin1String(" =")))
             continue; // an entry of the key written
         from = storedLines.indexOf(line, from) + 1;
