@@ -41,7 +41,7 @@ arm64_cross_packages=(crossbuild-essential-arm64 qt6-base-dev:arm64 libgl-dev:ar
 # an arm64 kernel and root fetched with apt-get.
 test_packages=(
     "${package_packages[@]}" lintian desktop-file-utils
-    ffmpeg xauth xdotool libxtst-dev imagemagick tesseract-ocr procps
+    ffmpeg xauth xdotool libxtst-dev imagemagick tesseract-ocr procps python3-evdev
     openbox weston xwayland qt6-wayland
     clang libclang-rt-14-dev llvm
     qemu-system-arm busybox-static kmod
@@ -99,17 +99,19 @@ case "$cmd" in
         skip=()
         case $arch in
             amd64) ;;
-            arm64) skip=(fb gamepad) && echo "setup: the fb and gamepad groups are left out on arm64: their VM boots an amd64 kernel; the arm64 group is this machine's framebuffer test" ;;
-            *) skip=(fb gamepad arm64) && echo "setup: the fb, gamepad and arm64 groups are left out on $arch: they run on amd64 and arm64 only" ;;
+            arm64) skip=(gamepad) && echo "setup: the gamepad group is left out on arm64: its VM boots an amd64 kernel; the arm64 group is this machine's framebuffer test" ;;
+            *) skip=(gamepad arm64) && echo "setup: the gamepad and arm64 groups are left out on $arch: they run on amd64 and arm64 only" ;;
         esac
         if [[ " ${skip[*]} " != *" arm64 "* ]]; then
             build_arm64
             "$here/tests/arm64/root.sh" "$arm64_build/vm-root"
         fi
-        # Non-blank lines of the tests (no fuzz corpora, no media) against the program's.
-        lines() { (cd "$here" && find "$@" -type f ! -path '*/fuzz/corpus/*' -exec grep -Ihcv '^\s*$' {} + | awk '{ s += $1 } END { print s + 0 }') || :; }
-        t=$(lines tests) p=$(lines app browser playback settings platform packaging setup.sh)
-        awk -v t="$t" -v p="$p" 'BEGIN { printf "size: %d test lines, %d program lines, ratio %.2f\n", t, p, t / p }'
+        # Characters on the non-blank lines of the tests (no fuzz corpora, no media) and the program's.
+        chars() { (cd "$here" && find "$@" -type f ! -path '*/fuzz/corpus/*' -exec grep -Ih . {} + |
+            awk 'NF { s += length($0) } END { print s + 0 }') || :; }
+        t=$(chars tests) p=$(chars app browser playback settings platform packaging setup.sh)
+        awk -v t="$t" -v p="$p" 'BEGIN {
+            printf "size: %d test characters, %d program characters, ratio %.2f\n", t, p, t / p }'
         cd "$build"
         ctest --output-on-failure --timeout 300 ${skip[@]:+-E "^($(IFS='|'; echo "${skip[*]}"))\$"}
         ;;

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 share=$work/share
 mkdir -p "$share/app" "$share/media" && : >"$share/media/clip.avi" && : >"$share/pad.in"
 ln -s "$build/morvane" "$share/app/morvane" && ln -s "$build/bench/bench_fakeplayer" "$share/app/mplayer"
-printf 'SOURCE=%q\nPAD=%q\nBENCH=%q\nREST_S=%d\nPRESSES=%d\n' "$root" "$build/tests/virtualpad" "$build/bench" 20 25 >"$share/params"
+printf 'SOURCE=%q\nPAD=%q\nBENCH=%q\nREST_S=%d\nPRESSES=%d\n' "$root" "$root/tests/tools/virtualpad.py" "$build/bench" 20 25 >"$share/params"
 vm_initramfs "$work" && vm_boot "$work" "$share" "$root/bench/gamepad-guest.sh" >/dev/null
 wait_ms 600000 eval '[ -e "$share/done" ] || ! vm_running' && [ -s "$share/bench.txt" ] || fail "the VM measured nothing"
 cat "$share/bench.txt"

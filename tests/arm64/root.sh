@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
-# root.sh DIR: an arm64 Debian root for the arm64 VM in DIR/root, with Debian's arm64 kernel: the packages
-# fetched with apt-get (its own state in DIR/apt, not this machine's) and unpacked, nothing configured. dpkg's
-# status lists them as installed, so that the guest's `dpkg -i` checks the Depends of Morvane's package.
+# root.sh DIR: an arm64 Debian root for the arm64 VM in DIR/root, with Debian's arm64 kernel: the
+# packages fetched with apt-get (its own state in DIR/apt) and unpacked, nothing configured. dpkg's
+# status lists them as installed, so that the guest's `dpkg -i` checks Morvane's Depends.
 # Made again only when this script changes.
 set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 packages=(
-    '?essential' dpkg mount kmod busybox-static linux-image-arm64 # the system, its init, kernel and modules
-    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 libsdl2-2.0-0 # Morvane and its tests
+    '?essential' dpkg mount kmod busybox-static linux-image-arm64 # the system, kernel, modules
+    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 libsdl2-2.0-0 # Morvane, tests
     ffmpeg xvfb xdotool x11-utils procps # the clips, and bench/run.sh's display and processes
 )
 stamp=$(sha256sum <"$0")
 [ -f "$dir/root/.fetched" ] && [ "$(cat "$dir/root/.fetched")" = "$stamp" ] && exit 0
 echo "root.sh: fetching an arm64 root into $dir"
 
-apt=(apt-get -q -o APT::Architecture=arm64 -o APT::Architectures=arm64 -o Dir::State="$dir/apt/state"
-    -o Dir::State::status="$dir/apt/state/status" -o Dir::Cache="$dir/apt/cache" -o Dir::Log="$dir/apt/log"
+apt=(apt-get -q -o APT::Architecture=arm64 -o APT::Architectures=arm64
+    -o Dir::State="$dir/apt/state" -o Dir::State::status="$dir/apt/state/status"
+    -o Dir::Cache="$dir/apt/cache" -o Dir::Log="$dir/apt/log"
     -o APT::Install-Recommends=false -o Debug::NoLocking=true)
 mkdir -p "$dir/apt/state/lists/partial" "$dir/apt/cache/archives/partial" "$dir/apt/log"
 : >"$dir/apt/state/status" && rm -f "$dir"/apt/cache/archives/*.deb
@@ -30,10 +31,13 @@ for deb in "$dir"/apt/cache/archives/*.deb; do
     { dpkg-deb -f "$deb" | sed '/^Package:/a Status: install ok installed'; echo; } >>"$status"
     dpkg-deb -I "$deb" postinst >>"$dir/postinst" 2>/dev/null || :
 done
-# What the maintainer scripts would have made: the alternatives' links (libblas.so.3, awk), the users and groups, sh.
+# What the maintainer scripts would have made: the alternatives' links (libblas.so.3, awk), the
+# users and groups, sh.
 sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' "$dir/postinst" | tr -s ' \t' ' ' |
     grep -oE -- '--(install|slave) /[^ ]+ [^ ]+ /[^ ]+' |
-    while read -r _ link _ path; do [ -e "$dir/root$link" ] || ln -s "$path" "$dir/root$link" 2>/dev/null || :; done
+    while read -r _ link _ path; do
+        [ -e "$dir/root$link" ] || ln -s "$path" "$dir/root$link" 2>/dev/null || :
+    done
 rm -f "$dir/postinst"
 cp "$dir/root/usr/share/base-passwd/passwd.master" "$dir/root/etc/passwd"
 cp "$dir/root/usr/share/base-passwd/group.master" "$dir/root/etc/group"

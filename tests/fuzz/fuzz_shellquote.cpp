@@ -1,5 +1,5 @@
-// The quoting between file names and /bin/sh: for any name s (any bytes but NUL), the shell reads back exactly s
-// from the play and identify commands, with s as the program or player folder and as the file.
+// The quoting between file names and /bin/sh: for any name s (any bytes but NUL), the shell reads
+// back exactly s from the play and identify commands, with s as the program folder and the file.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"
@@ -23,7 +23,8 @@ static QByteArrayList shellWords(const QStringList &lines)
         sh.setWorkingDirectory(empty.path());
         sh.setEnvironment({QStringLiteral("PATH=/nonexistent")});
         sh.setChildProcessModifier([] {
-            if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            const bool root = getuid() == 0;
+            if (root && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
                 _exit(126);
         });
         sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-s")});
@@ -35,7 +36,8 @@ static QByteArrayList shellWords(const QStringList &lines)
     const QDeadlineTimer deadline(20000);
     QByteArray out;
     while (!out.contains('\0') || out.count('\0') <= out.left(out.indexOf('\0')).toInt()) {
-        FUZZ_CHECK(sh.waitForReadyRead(int(deadline.remainingTime())), "no answer to\n%s", script.constData());
+        const bool answered = sh.waitForReadyRead(int(deadline.remainingTime()));
+        FUZZ_CHECK(answered, "no answer to\n%s", script.constData());
         out += sh.readAllStandardOutput();
     }
     QByteArrayList words = out.split('\0');
@@ -49,10 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QString s = fsDecode(bytes);
     const qsizetype n = size % 2 ? 16 : 14; // the play command's words; the identify command has 8
-    const QByteArrayList words = shellWords(
-        {playCommandLine(s, s, size % 2), MediaInfo::identifyCommand(s, s + QStringLiteral("/mplayer"))});
-    FUZZ_CHECK(words.size() == n + 8 && words[0] == bytes + "mplayer" && words[n - 1] == bytes
-                   && words[n] == bytes + "/mplayer" && words[n + 2] == bytes,
-               "the commands read as %lld words", static_cast<long long>(words.size()));
+    const QString identify = MediaInfo::identifyCommand(s, s + QStringLiteral("/mplayer"));
+    const QByteArrayList words = shellWords({playCommandLine(s, s, size % 2), identify});
+    FUZZ_CHECK(words.size() == n + 8, "%lld words", static_cast<long long>(words.size()));
+    FUZZ_CHECK(words[0] == bytes + "mplayer", "the player read as %s", words[0].constData());
+    FUZZ_CHECK(words[n - 1] == bytes, "the file read as %s", words[n - 1].constData());
+    FUZZ_CHECK(words[n] == bytes + "/mplayer", "the prober read as %s", words[n].constData());
+    FUZZ_CHECK(words[n + 2] == bytes, "the probed file read as %s", words[n + 2].constData());
     return 0;
 }

@@ -1,5 +1,5 @@
-// Runs every file in the folders named through the fuzz target once: the
-// committed corpus as an ordinary test.
+// Runs every file in the folders named through the fuzz target once: the committed corpus as an
+// ordinary test.
 
 #include "fuzzcheck.h"
 
@@ -13,10 +13,11 @@ int main(int argc, char **argv)
         const QDir dir(QString::fromLocal8Bit(argv[i]));
         for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
             QFile file(dir.filePath(name));
-            FUZZ_CHECK(file.open(QIODevice::ReadOnly), "cannot read %s", qPrintable(file.fileName()));
+            FUZZ_CHECK(file.open(QIODevice::ReadOnly), "cannot read %s", qPrintable(name));
             const QByteArray data = file.readAll();
             fprintf(stderr, "%s\n", qPrintable(file.fileName()));
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size()));
+            const auto *bytes = reinterpret_cast<const uint8_t *>(data.constData());
+            LLVMFuzzerTestOneInput(bytes, size_t(data.size()));
             ++count;
         }
     }
