@@ -4,15 +4,14 @@
 #include <QProcess>
 #include <fcntl.h>
 
-// A row of the list as seen: its icon, then its text.
 static QString up() { return "up .."; }
 static QString folder(const QString &name) { return "folder " + name; }
 static QString file(const QString &name) { return "file " + name; }
 
 struct Link { QString name, target; };
 
-// A folder holding `folders`, `files` and `links`, listed with `filter`, prints `printed` after
-// its first line (unchecked if empty) and shows `shown`; `keys` pressed on it enter `chosen`.
+// A folder of `folders`, `files` and `links` listed with `filter` prints `printed` (if given)
+// and shows `shown`; `keys` pressed on it enter `chosen`.
 struct Listing
 {
     QStringList folders, files;
@@ -60,14 +59,10 @@ class BrowserTest : public QObject
         return out;
     }
 
-    QString currentText()
-    {
-        const ZListBox *box = WindowInspector::list(*w);
-        return box->item(box->currentItem())->getSubItemText(1, 0);
-    }
+    void choose(const QString &row) { WindowInspector::select(*w, int(rows().indexOf(row))); }
 
 public:
-    ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); }
+    ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); } // odd names
 
 private slots:
     void initTestCase()
@@ -96,9 +91,6 @@ private slots:
         QTest::newRow("-old") << Listing{
             .folders = {"Movies", "clips", "-old"}, .files = {"a.avi", "B.mp4"},
             .filter = "*.avi;*.mp4",
-            .printed = {"dir entry count = 5", "dir:-old", "dir:-old", "dir:.", "dir:..",
-                        "dir:Movies", "dir:clips", "file entry count = 2", "file:B.mp4",
-                        "file:a.avi"},
             .shown = {up(), folder("-old"), up(), folder("Movies"), folder("clips"),
                       file("B.mp4"), file("a.avi")},
             .keys = {Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Return},
@@ -124,8 +116,6 @@ private slots:
             .links = {{"in", "real/inner"}, {"gone.avi", "real/no"}, {"f2.avi", "real/f.avi"},
                       {"zero.avi", "/dev/zero"}},
             .filter = "*.avi",
-            .printed = {"dir entry count = 4", "dir:.", "dir:..", "dir:in", "dir:real",
-                        "file entry count = 2", "file:f2.avi", "file:zero.avi"},
             .shown = {up(), folder("in"), folder("real"), file("f2.avi"), file("zero.avi")},
             .keys = {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}, .chosen = "in"};
     }
@@ -140,8 +130,8 @@ private slots:
         for (const QString &name : c.files)
             writeFile(d + "/" + name, "x");
         for (const Link &link : c.links) {
-            const QString target = link.target.startsWith('/') ? link.target : d + "/" + link.target;
-            QVERIFY(QFile::link(target, d + "/" + link.name));
+            const QString target = link.target.startsWith('/') ? "" : d + "/";
+            QVERIFY(QFile::link(target + link.target, d + "/" + link.name));
         }
         WindowInspector::setFileFilter(*w, c.filter);
         const QStringList printed = list(d);
@@ -149,20 +139,18 @@ private slots:
         if (!c.printed.isEmpty())
             QCOMPARE(printed.mid(1), c.printed);
         QCOMPARE(rows(), c.shown);
-        // Icons are drawn at their own size, not scaled.
-        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16));
+        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
         for (Qt::Key key : c.keys)
             QTest::keyClick(WindowInspector::list(*w), key);
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
-    // The event loop can end without the exit key (window closed, a signal): the clip is
-    // stopped, the folder stored.
+    // The event loop ends without the exit key (a signal): the clip stops, the folder is stored.
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
         list(d);
-        WindowInspector::select(*w, int(rows().indexOf(file("a.avi"))));
+        choose(file("a.avi"));
         QVERIFY(WindowInspector::playing(*w));
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         qApp->exec();
@@ -174,14 +162,13 @@ private slots:
     {
         list("/"); // no parent entry is put in front at the root, and its ".." is "/"
         QCOMPARE(rows().count(up()), 1);
-        WindowInspector::select(*w, int(rows().indexOf(up())));
+        choose(up());
         StdoutCapture out;
-        WindowInspector::select(*w, int(rows().indexOf(folder("bin"))));
+        choose(folder("bin"));
         QCOMPARE(out.lines().value(0), QString("enter dir '//bin'")); // still at "/"
         // A folder removed while open reads back with not even "." and "..".
         QVERIFY(QDir(tmp.path()).mkpath("removed"));
-        const QByteArray removed = QFile::encodeName(tmp.filePath("removed"));
-        const int fd = open(removed.constData(), O_RDONLY | O_DIRECTORY);
+        const int fd = open(qPrintable(tmp.filePath("removed")), O_RDONLY | O_DIRECTORY);
         QVERIFY(fd >= 0);
         QVERIFY(QDir(tmp.path()).rmdir("removed"));
         QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), "dir entry count = 0");
@@ -194,7 +181,6 @@ private slots:
     }
 
     // A folder that cannot be listed prints its line and leaves the user where they were.
-    // Run as nobody.
     void unlistableFolderKeepsTheList()
     {
         if (geteuid() == 0) {
@@ -216,7 +202,7 @@ private slots:
         for (const QString name : {"not-there", "plain", "locked"}) {
             StdoutCapture out;
             if (name == "locked") // chosen from the list; the others are no folders to choose
-                WindowInspector::select(*w, int(before.indexOf(folder("locked"))));
+                choose(folder("locked"));
             else
                 w->openDir(tmp.filePath(name));
             QCOMPARE(out.lines(), QStringList{"enter dir '" + tmp.filePath(name) + "'"});
@@ -259,7 +245,7 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F2);
         QCOMPARE(out.lines().value(1), c.readAgain ? "enter dir '" + d + "'" : QString());
         QCOMPARE(rows(), c.shown);
-        QCOMPARE(currentText(), c.current);
+        QCOMPARE(rows().value(WindowInspector::list(*w)->currentItem()), file(c.current));
     }
 
     // A file gone since it was listed is not played: the list is read again, the row after it
@@ -283,19 +269,16 @@ private slots:
         QVERIFY(!QFile::exists(dirFile("probed")));
     }
 
-    // Names from other systems and hostile to shells: listed, shown, probed, played, entered
-    // and remembered as bytes.
+    // Names from other systems and hostile to shells, kept as bytes all the way.
     void namesAsBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("visible");
         const QString bad(QChar::ReplacementCharacter);
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
-        QTest::newRow("one bad byte")
-            << QByteArray("\xD0\xA4\xD0\xB8\x80\xD0\xBB") << QString::fromUtf8("Фи") + bad + "л";
         QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
-        QTest::newRow("non-ASCII") << QByteArray("Фильм 电影 🎬") << QString::fromUtf8("Фильм 电影 🎬");
-        for (const char *name : {"it's", "$(touch pwned)", "`id`", "-rf", " two  blanks "})
+        QTest::newRow("non-ASCII") << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
+        for (const char *name : {"it's $(touch pwned)", "-rf", " two  blanks "})
             QTest::newRow(name) << QByteArray(name) << QString(name);
         const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
         QTest::newRow("newline, tab") << QByteArray("new\nline\ttab") << symbols;
@@ -309,22 +292,21 @@ private slots:
         const QString d = tmp.filePath(QTest::currentDataTag()); // a hostile folder name as well
         const QByteArray base = fsEncode(d) + "/" + name;
         QVERIFY(QDir().mkpath(d));
-        QCOMPARE(::close(::open(QByteArray(base + ".avi").constData(), O_CREAT | O_WRONLY, 0644)), 0);
-        QCOMPARE(::mkdir(QByteArray(base + ".d").constData(), 0755), 0);
+        QCOMPARE(::close(::open(base + ".avi", O_CREAT | O_WRONLY, 0644)), 0);
+        QCOMPARE(::mkdir(base + ".d", 0755), 0);
         StdoutCapture out;
         w->openDir(d);
         const QByteArray printed = out.finish();
         QVERIFY(printed.contains("\ndir:" + name + ".d\n"));
         QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
         const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
-        QCOMPARE(WindowInspector::list(*w)->model()->index(at, 0).data().toString(), visible + ".avi");
-
+        const QModelIndex shown = WindowInspector::list(*w)->model()->index(at, 0);
+        QCOMPARE(shown.data().toString(), visible + ".avi");
         WindowInspector::select(*w, at);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("probed")), QByteArray(base + ".avi"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), QByteArray(base + ".avi"), 10000);
         QTest::keyClick(w.get(), Qt::Key_F2);
-
-        WindowInspector::select(*w, int(rows().indexOf(folder(fsDecode(name + ".d")))));
+        choose(folder(fsDecode(name + ".d")));
         QMetaObject::invokeMethod(w.get(), "slotQuit");
         ZFileSelectDialog again;
         QCOMPARE(fsEncode(WindowInspector::currentDir(again)), QByteArray(base + ".d"));

@@ -117,7 +117,8 @@ private slots:
         const QByteArray settings = "[FILESELECT]\nLASTDIR = " + video.toUtf8() + "\n";
         StdoutCapture out;
         auto w = makeWindow(settings);
-        const QStringList printed{"enter dir '" + video + "'", "enter dir '" + media.filePath("card") + "'",
+        const QStringList printed{"enter dir '" + video + "'",
+                                  "enter dir '" + media.filePath("card") + "'",
                                   "enter dir '" + media.path() + "'"};
         QCOMPARE(out.lines().mid(2, 3), printed);
         QTest::keyClick(w.get(), Qt::Key_F4);
