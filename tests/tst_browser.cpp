@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <fcntl.h>
 
+// A row of the list as rows() reads it: its icon, then its text.
 static QString up() { return "up .."; }
 static QString folder(const QString &name) { return "folder " + name; }
 static QString file(const QString &name) { return "file " + name; }
@@ -95,22 +96,18 @@ private slots:
                       file("B.mp4"), file("a.avi")},
             .keys = {Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Return},
             .chosen = "Movies"};
-        QTest::newRow("hidden") << Listing{
-            .folders = {".config", "plain.avi"},
-            .files = {".s.avi", ".n.txt", "MOVIE.AVI", "s.Mp4", "r"}, .filter = "*.avi;*.mp4",
-            .shown = {up(), folder(".config"), folder("plain.avi"), file(".s.avi"),
-                      file("MOVIE.AVI"), file("s.Mp4")},
-            .keys = {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, .chosen = "plain.avi"};
+        QTest::newRow("hidden, character codes") << Listing{
+            .folders = {".config", "plain.avi", "Zoo", "apple", "Apple", "10", "9", "_x", "~y"},
+            .files = {".s.avi", ".n.txt", "MOVIE.AVI", "s.Mp4", "r", "b.avi", "B.avi", "a.AVI"},
+            .filter = "*.avi;*.mp4",
+            .shown = {up(), folder(".config"), folder("10"), folder("9"), folder("Apple"),
+                      folder("Zoo"), folder("_x"), folder("apple"), folder("plain.avi"),
+                      folder("~y"), file(".s.avi"), file("B.avi"), file("MOVIE.AVI"),
+                      file("a.AVI"), file("b.avi"), file("s.Mp4")},
+            .keys = {Qt::Key_P, Qt::Key_Return}, .chosen = "plain.avi"};
         QTest::newRow("no filter") << Listing{
             .files = {"x.txt", "r"}, .shown = {up(), file("r"), file("x.txt")},
             .keys = {Qt::Key_Down, Qt::Key_PageUp, Qt::Key_Return}, .chosen = ".."};
-        QTest::newRow("character codes") << Listing{
-            .folders = {"Zoo", "apple", "Apple", "10", "9", "_x", "~y"},
-            .files = {"b.avi", "B.avi", "a.avi", "a.AVI"}, .filter = "*.avi",
-            .shown = {up(), folder("10"), folder("9"), folder("Apple"), folder("Zoo"),
-                      folder("_x"), folder("apple"), folder("~y"), file("B.avi"),
-                      file("a.AVI"), file("a.avi"), file("b.avi")},
-            .keys = {Qt::Key_9, Qt::Key_Return}, .chosen = "9"};
         QTest::newRow("links") << Listing{
             .folders = {"real", "real/inner"}, .files = {"real/f.avi"},
             .links = {{"in", "real/inner"}, {"gone.avi", "real/no"}, {"f2.avi", "real/f.avi"},
@@ -278,7 +275,7 @@ private slots:
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
         QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
         QTest::newRow("non-ASCII") << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
-        for (const char *name : {"it's $(touch pwned)", "-rf", " two  blanks "})
+        for (const char *name : {"it's $(touch pwned)", " two  blanks "})
             QTest::newRow(name) << QByteArray(name) << QString(name);
         const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
         QTest::newRow("newline, tab") << QByteArray("new\nline\ttab") << symbols;
