@@ -38,11 +38,7 @@ struct WindowInspector
 };
 
 // The folder argv[0] names, made fresh per run.
-inline QString &testAppDir()
-{
-    static QString dir;
-    return dir;
-}
+inline QString &testAppDir() { static QString dir; return dir; }
 
 inline QString dirFile(const char *name) { return testAppDir() + name; }
 

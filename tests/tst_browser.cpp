@@ -12,7 +12,7 @@ static QString file(const QString &name) { return "file " + name; }
 struct Link { QString name, target; };
 
 // A folder of `folders`, `files` and `links` listed with `filter` prints `printed` (if given)
-// and shows `shown`; `keys` pressed on it enter `chosen`.
+// and shows `shown`; `keys` pressed on it, each printed, enter `chosen`.
 struct Listing
 {
     QStringList folders, files;
@@ -137,8 +137,10 @@ private slots:
             QCOMPARE(printed.mid(1), c.printed);
         QCOMPARE(rows(), c.shown);
         QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
+        StdoutCapture out;
         for (Qt::Key key : c.keys)
             QTest::keyClick(WindowInspector::list(*w), key);
+        QCOMPARE(out.lines().filter(QRegularExpression("^pressed 0x")).size(), c.keys.size());
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
