@@ -276,7 +276,8 @@ private slots:
         const QString bad(QChar::ReplacementCharacter);
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
         QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
-        QTest::newRow("non-ASCII") << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
+        QTest::newRow("non-ASCII")
+            << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
         for (const char *name : {"it's $(touch pwned)", " two  blanks "})
             QTest::newRow(name) << QByteArray(name) << QString(name);
         const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
