@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared pieces of the window tests: a program directory, output capture, a look inside the window.
+// Shared pieces of the tests: a program folder, files, output capture, a look inside the window.
 
 #include "app/zfileselectdialog.h"
 #include "playback/positionkeeper.h"
@@ -37,7 +37,7 @@ struct WindowInspector
     }
 };
 
-// The folder argv[0] of the test program names, made fresh per run.
+// The folder argv[0] names, made fresh per run.
 inline QString &testAppDir() { static QString dir; return dir; }
 
 inline QString dirFile(const char *name) { return testAppDir() + name; }
@@ -55,14 +55,12 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A fake player or other script, made executable.
 inline void writeScript(const QString &path, const QByteArray &text)
 {
     writeFile(path, text);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-// The non-empty lines of a file.
 inline QStringList fileLines(const QString &path)
 {
     return QString::fromUtf8(readFile(path)).split('\n', Qt::SkipEmptyParts);
@@ -82,7 +80,10 @@ inline std::unique_ptr<ZFileSelectDialog> activeWindow(const QString &folder,
     return w;
 }
 
-inline int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
+inline int openDescriptors()
+{
+    return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
 
 // No child of ours is left, not even a zombie.
 inline bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
@@ -90,22 +91,28 @@ inline bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1 && errno =
 // No live member of process group `group` is left; zombies count as gone.
 inline bool groupGone(const QString &group)
 {
-    return QProcess::execute("sh", {"-c", QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group)}) == 1;
+    const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group);
+    return QProcess::execute("sh", {"-c", live}) == 1;
 }
 
-// Collects what is written to standard output (fd 1), or to standard error (fd 2), while it lives.
+// Collects what is written to standard output (fd 1) or error (fd 2) while it lives.
 class StdoutCapture
 {
 public:
     explicit StdoutCapture(int fd = 1) : fd(fd), saved(dup(fd))
     {
-        file.open(), fflush(nullptr), dup2(file.handle(), fd);
+        file.open();
+        fflush(nullptr);
+        dup2(file.handle(), fd);
     }
     ~StdoutCapture() { finish(); }
     QByteArray finish()
     {
         if (saved >= 0) {
-            fflush(nullptr), dup2(saved, fd), close(saved), saved = -1;
+            fflush(nullptr);
+            dup2(saved, fd);
+            close(saved);
+            saved = -1;
             file.seek(0);
             text = file.readAll();
         }
@@ -114,9 +121,8 @@ public:
     // The program's lines, less the test framework's own messages.
     QStringList lines()
     {
-        QStringList out = QString::fromUtf8(finish()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        out.removeIf([](const QString &l) { return l.startsWith("QWARN ") || l.startsWith("QDEBUG "); });
-        return out;
+        QStringList out = QString::fromUtf8(finish()).split('\n', Qt::SkipEmptyParts);
+        return out.filter(QRegularExpression("^(?!QWARN |QDEBUG )"));
     }
 
 private:
@@ -126,7 +132,7 @@ private:
     QByteArray text;
 };
 
-// main() for the window tests: argv[0] lies in a fresh program directory, whose mplayer.ini and mplayer are the test's.
+// main() for the window tests: argv[0] lies in a fresh program folder, for the test's files.
 #define MORVANE_GUI_TEST_MAIN(TestClass) \
     int main(int argc, char **argv) \
     { \

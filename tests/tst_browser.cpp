@@ -1,18 +1,32 @@
-#include "platform/keycodes.h"
 #include "platform/resiconreader.h"
 #include "testsupport.h"
 
 #include <QProcess>
 #include <fcntl.h>
 
-// made: "name/" a folder, "name>target" a link, else a file; lists split at "|".
-// keys: handset codes pressed on the list, each printed, the last one choosing row `chosen`.
-struct Listing { QString made, filter, lines, shown, keys, chosen; };
+// A row of the list as rows() reads it: its icon, then its text.
+static QString up() { return "up .."; }
+static QString folder(const QString &name) { return "folder " + name; }
+static QString file(const QString &name) { return "file " + name; }
+
+struct Link { QString name, target; };
+
+// A folder of `folders`, `files` and `links` listed with `filter` prints `printed` (if given)
+// and shows `shown`; `keys` pressed on it, each printed, enter `chosen`.
+struct Listing
+{
+    QStringList folders, files;
+    QList<Link> links;
+    QString filter;
+    QStringList printed, shown;
+    QList<Qt::Key> keys;
+    QString chosen;
+};
 Q_DECLARE_METATYPE(Listing)
 
-// While b.avi of a.avi, b.avi and c.avi plays, files are added and removed; after F2 the list has
-// `rows`, the current one `current`, and the folder was read again or not.
-struct AfterPlaying { QStringList added, removed, rows; QString current; bool readAgain; };
+// While b.avi of a.avi, b.avi and c.avi plays, files are added and removed; after F2 the list
+// shows `shown`, `current` chosen, and the folder was read again or not.
+struct AfterPlaying { QStringList added, removed, shown; QString current; bool readAgain; };
 Q_DECLARE_METATYPE(AfterPlaying)
 
 class BrowserTest : public QObject
@@ -29,32 +43,38 @@ class BrowserTest : public QObject
         return out.lines();
     }
 
-    // Each row as its icon's mark ("^" up, "/" folder, none for a file) and its text.
     QStringList rows()
     {
-        const auto key = [](const char *icon) { return RES_ICON_Reader().getIcon(icon, true).cacheKey(); };
-        const QMap<qint64, QString> marks{{key("gen_back_to_arrw_small.bmp"), "^"}, {key("fm_folder_small.bmp"), "/"},
-                                          {key("msg_unsupport_file_type_small.bmp"), ""}};
+        const auto key = [](const char *name) {
+            return RES_ICON_Reader().getIcon(name, true).cacheKey();
+        };
+        const QMap<qint64, QString> icons{{key("gen_back_to_arrw_small.bmp"), "up "},
+                                          {key("fm_folder_small.bmp"), "folder "},
+                                          {key("msg_unsupport_file_type_small.bmp"), "file "}};
         const ZListBox *box = WindowInspector::list(*w);
         QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out << marks.value(box->item(i)->pixmap(0).cacheKey(), "?") + box->item(i)->getSubItemText(1, 0);
+        for (int i = 0; i < box->count(); ++i) {
+            const ZSettingItem *item = box->item(i);
+            out << icons.value(item->pixmap(0).cacheKey(), "unknown ") + item->getSubItemText(1, 0);
+        }
         return out;
     }
 
+    void choose(const QString &row) { WindowInspector::select(*w, int(rows().indexOf(row))); }
+
 public:
-    ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); } // names Qt cannot spell
+    ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); } // odd names
 
 private slots:
     void initTestCase()
     {
         setSystemSettingsPath(tmp.filePath("none.cfg"));
-        // A player that only notes the file it was asked to probe or play, and plays on until F2.
+        // A player that notes the file it was asked to probe or play, and plays on until F2.
         writeScript(dirFile("mplayer"),
-                  "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
-                  "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
-                  "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n"
-                  "read -r line\n");
+                    "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
+                    "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
+                    "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n"
+                    "read -r line\n");
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
     }
@@ -62,21 +82,39 @@ private slots:
     void listing_data()
     {
         QTest::addColumn<Listing>("c");
-        QTest::newRow("worked example") << Listing{"Movies/|clips/|a.avi|B.mp4|notes.txt", "*.avi;*.mp4",
-            "dir entry count = 4|dir:.|dir:..|dir:Movies|dir:clips|file entry count = 2|file:B.mp4|file:a.avi",
-            "^..|/Movies|/clips|B.mp4|a.avi", "1004", ".."};
-        QTest::newRow("-old") << Listing{"Movies/|clips/|-old/|a.avi|B.mp4", "*.avi;*.mp4",
-            "dir entry count = 5|dir:-old|dir:-old|dir:.|dir:..|dir:Movies|dir:clips|file entry count = 2|"
-            "file:B.mp4|file:a.avi", "^..|/-old|^..|/Movies|/clips|B.mp4|a.avi", "1017 1013 1013 1013 1004", "Movies"};
-        QTest::newRow("hidden") << Listing{".config/|plain.avi/|.s.avi|.n.txt|MOVIE.AVI|s.Mp4|r", "*.avi;*.mp4", "",
-            "^..|/.config|/plain.avi|.s.avi|MOVIE.AVI|s.Mp4", "1015 1015 1004", "plain.avi"};
-        QTest::newRow("no filter") << Listing{"x.txt|r", "", "", "^..|r|x.txt", "1015 1016 1004", ".."};
-        QTest::newRow("character codes") << Listing{"Zoo/|apple/|Apple/|10/|9/|_x/|~y/|b.avi|B.avi|a.avi|a.AVI", "*.avi",
-            "", "^..|/10|/9|/Apple|/Zoo|/_x|/apple|/~y|B.avi|a.AVI|a.avi|b.avi", "39 1004", "9"};
-        QTest::newRow("links") << Listing{"real/inner/|real/f.avi|in>real/inner|gone.avi>real/no|f2.avi>real/f.avi|"
-            "x.avi>/dev/zero", "*.avi",
-            "dir entry count = 4|dir:.|dir:..|dir:in|dir:real|file entry count = 2|file:f2.avi|file:x.avi",
-            "^..|/in|/real|f2.avi|x.avi", "1015 1015 1013 1004", "in"};
+        QTest::newRow("worked example") << Listing{
+            .folders = {"Movies", "clips"}, .files = {"a.avi", "B.mp4", "notes.txt"},
+            .filter = "*.avi;*.mp4",
+            .printed = {"dir entry count = 4", "dir:.", "dir:..", "dir:Movies", "dir:clips",
+                        "file entry count = 2", "file:B.mp4", "file:a.avi"},
+            .shown = {up(), folder("Movies"), folder("clips"), file("B.mp4"), file("a.avi")},
+            .keys = {Qt::Key_Return}, .chosen = ".."};
+        QTest::newRow("-old") << Listing{
+            .folders = {"Movies", "clips", "-old"}, .files = {"a.avi", "B.mp4"},
+            .filter = "*.avi;*.mp4",
+            .shown = {up(), folder("-old"), up(), folder("Movies"), folder("clips"),
+                      file("B.mp4"), file("a.avi")},
+            .keys = {Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Return},
+            .chosen = "Movies"};
+        QTest::newRow("hidden, character codes") << Listing{
+            .folders = {".config", "plain.avi", "Zoo", "apple", "Apple", "10", "9", "_x", "~y"},
+            .files = {".s.avi", ".n.txt", "MOVIE.AVI", "s.Mp4", "r", "b.avi", "B.avi", "a.AVI"},
+            .filter = "*.avi;*.mp4",
+            .shown = {up(), folder(".config"), folder("10"), folder("9"), folder("Apple"),
+                      folder("Zoo"), folder("_x"), folder("apple"), folder("plain.avi"),
+                      folder("~y"), file(".s.avi"), file("B.avi"), file("MOVIE.AVI"),
+                      file("a.AVI"), file("b.avi"), file("s.Mp4")},
+            .keys = {Qt::Key_P, Qt::Key_Return}, .chosen = "plain.avi"};
+        QTest::newRow("no filter") << Listing{
+            .files = {"x.txt", "r"}, .shown = {up(), file("r"), file("x.txt")},
+            .keys = {Qt::Key_Down, Qt::Key_PageUp, Qt::Key_Return}, .chosen = ".."};
+        QTest::newRow("links") << Listing{
+            .folders = {"real", "real/inner"}, .files = {"real/f.avi"},
+            .links = {{"in", "real/inner"}, {"gone.avi", "real/no"}, {"f2.avi", "real/f.avi"},
+                      {"zero.avi", "/dev/zero"}},
+            .filter = "*.avi",
+            .shown = {up(), folder("in"), folder("real"), file("f2.avi"), file("zero.avi")},
+            .keys = {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}, .chosen = "in"};
     }
 
     void listing()
@@ -84,87 +122,86 @@ private slots:
         QFETCH(Listing, c);
         const QString d = tmp.filePath(QTest::currentDataTag());
         QVERIFY(QDir().mkpath(d));
-        for (const QString &m : c.made.split('|')) {
-            const QString target = m.section('>', 1);
-            if (m.endsWith('/'))
-                QVERIFY(QDir(d).mkpath(m));
-            else if (!target.isEmpty())
-                QVERIFY(QFile::link(target.startsWith('/') ? target : d + "/" + target, d + "/" + m.section('>', 0, 0)));
-            else
-                writeFile(d + "/" + m, "x");
+        for (const QString &name : c.folders)
+            QVERIFY(QDir(d).mkpath(name));
+        for (const QString &name : c.files)
+            writeFile(d + "/" + name, "x");
+        for (const Link &link : c.links) {
+            const QString target = link.target.startsWith('/') ? "" : d + "/";
+            QVERIFY(QFile::link(target + link.target, d + "/" + link.name));
         }
         WindowInspector::setFileFilter(*w, c.filter);
         const QStringList printed = list(d);
         QCOMPARE(printed.value(0), "enter dir '" + d + "'");
-        if (!c.lines.isEmpty())
-            QCOMPARE(printed.mid(1), c.lines.split('|'));
-        QCOMPARE(rows(), c.shown.split('|'));
-        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // the list's icon size: not scaled
+        if (!c.printed.isEmpty())
+            QCOMPARE(printed.mid(1), c.printed);
+        QCOMPARE(rows(), c.shown);
+        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
         StdoutCapture out;
-        QStringList expected;
-        for (const QString &code : c.keys.split(' ')) {
-            QTest::keyClick(WindowInspector::list(*w), Qt::Key(handset::toQtKey(code.toInt(nullptr, 16))));
-            expected << "pressed 0x" + code;
-        }
-        expected << "enter dir '" + d + "/" + c.chosen + "'";
-        QCOMPARE(out.lines().mid(0, expected.size()), expected);
+        for (Qt::Key key : c.keys)
+            QTest::keyClick(WindowInspector::list(*w), key);
+        QCOMPARE(out.lines().filter(QRegularExpression("^pressed 0x")).size(), c.keys.size());
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
-    // The event loop can end without the exit key (window closed, a signal): the clip is stopped, the folder stored.
+    // The event loop ends without the exit key (a signal): the clip stops, the folder is stored.
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
         list(d);
-        WindowInspector::select(*w, int(rows().indexOf("a.avi")));
+        choose(file("a.avi"));
         QVERIFY(WindowInspector::playing(*w));
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         qApp->exec();
         QVERIFY(!WindowInspector::playing(*w));
-        QVERIFY(readFile(dirFile("mplayer.ini")).contains("\nLASTDIR=" + d.toUtf8() + "\n"));
+        QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR"), d);
     }
 
     void rootAndEmpty()
     {
         list("/"); // no parent entry is put in front at the root, and its ".." is "/"
-        QCOMPARE(rows().count("^.."), 1);
-        WindowInspector::select(*w, int(rows().indexOf("^..")));
+        QCOMPARE(rows().count(up()), 1);
+        choose(up());
         StdoutCapture out;
-        WindowInspector::select(*w, int(rows().indexOf("/bin")));
+        choose(folder("bin"));
         QCOMPARE(out.lines().value(0), QString("enter dir '//bin'")); // still at "/"
         // A folder removed while open reads back with not even "." and "..".
         QVERIFY(QDir(tmp.path()).mkpath("removed"));
-        const int fd = open(QFile::encodeName(tmp.filePath("removed")).constData(), O_RDONLY | O_DIRECTORY);
-        QVERIFY(fd >= 0 && QDir(tmp.path()).rmdir("removed"));
-        QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), QString("dir entry count = 0"));
+        const int fd = open(qPrintable(tmp.filePath("removed")), O_RDONLY | O_DIRECTORY);
+        QVERIFY(fd >= 0);
+        QVERIFY(QDir(tmp.path()).rmdir("removed"));
+        QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), "dir entry count = 0");
         close(fd);
-        QCOMPARE(rows(), QStringList{"^.."});
+        QCOMPARE(rows(), QStringList{up()});
         // A new list and a cleared one have no rows, not even one for the view to draw.
         QCOMPARE(ZListBox("%I%M", nullptr, 0, 0).model()->rowCount(), 0);
         WindowInspector::list(*w)->clear();
         QCOMPARE(WindowInspector::list(*w)->model()->rowCount(), 0);
     }
 
-    // A folder that cannot be listed prints its line and leaves the user where they were. Run as nobody.
+    // A folder that cannot be listed prints its line and leaves the user where they were.
     void unlistableFolderKeepsTheList()
     {
         if (geteuid() == 0) {
             QProcess child;
             child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--",
-                                    QFile::symLinkTarget("/proc/self/exe"), "unlistableFolderKeepsTheList"});
+                                    QFile::symLinkTarget("/proc/self/exe"),
+                                    "unlistableFolderKeepsTheList"});
             QVERIFY(child.waitForFinished(120000));
-            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QVERIFY2(child.exitCode() == 0, child.readAll().constData());
             return;
         }
         writeFile(tmp.filePath("plain"), "x");
-        QVERIFY(QDir(tmp.path()).mkpath("locked") && QFile::setPermissions(tmp.filePath("locked"), {}));
+        QVERIFY(QDir(tmp.path()).mkpath("locked"));
+        QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         list(tmp.path());
         const QStringList before = rows();
         WindowInspector::list(*w)->setCurrentItem(1);
         for (const QString name : {"not-there", "plain", "locked"}) {
             StdoutCapture out;
             if (name == "locked") // chosen from the list; the others are no folders to choose
-                WindowInspector::select(*w, int(before.indexOf("/locked")));
+                choose(folder("locked"));
             else
                 w->openDir(tmp.filePath(name));
             QCOMPARE(out.lines(), QStringList{"enter dir '" + tmp.filePath(name) + "'"});
@@ -177,11 +214,12 @@ private slots:
     void afterPlaying_data()
     {
         QTest::addColumn<AfterPlaying>("c");
-        const QStringList all{"^..", "a.avi", "b.avi", "c.avi"};
+        const QStringList all{up(), file("a.avi"), file("b.avi"), file("c.avi")};
         QTest::newRow("unchanged") << AfterPlaying{{}, {}, all, "b.avi", false};
-        const QStringList added{"^..", "a.avi", "a2.avi", "b.avi", "c.avi"};
+        QStringList added = all;
+        added.insert(2, file("a2.avi"));
         QTest::newRow("a clip added") << AfterPlaying{{"a2.avi"}, {}, added, "b.avi", true};
-        const QStringList left{"^..", "a.avi", "c.avi"};
+        const QStringList left{up(), file("a.avi"), file("c.avi")};
         QTest::newRow("the clip gone") << AfterPlaying{{}, {"b.avi"}, left, "c.avi", true};
     }
 
@@ -205,14 +243,12 @@ private slots:
         StdoutCapture out;
         QTest::keyClick(w.get(), Qt::Key_F2);
         QCOMPARE(out.lines().value(1), c.readAgain ? "enter dir '" + d + "'" : QString());
-        QCOMPARE(rows(), c.rows);
-        ZListBox *box = WindowInspector::list(*w);
-        QCOMPARE(box->item(box->currentItem())->getSubItemText(1, 0), c.current);
+        QCOMPARE(rows(), c.shown);
+        QCOMPARE(rows().value(WindowInspector::list(*w)->currentItem()), file(c.current));
     }
 
     // A file gone since it was listed is not played: the list is read again, the row after it
-    // chosen. A row in a folder shown that has gone (a card pulled) leads to the nearest folder
-    // above.
+    // chosen. A row in a folder that has gone (a card pulled) leads to the nearest folder above.
     void nothingLeadsNowhere()
     {
         const QString card = tmp.filePath("card"), video = card + "/video";
@@ -224,7 +260,7 @@ private slots:
         QFile::remove(dirFile("probed"));
         QVERIFY(QFile::remove(video + "/a.avi"));
         WindowInspector::select(*w, 1);
-        QCOMPARE(rows(), (QStringList{"^..", "b.avi"}));
+        QCOMPARE(rows(), (QStringList{up(), file("b.avi")}));
         QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
         QVERIFY(QDir(video).removeRecursively());
         WindowInspector::select(*w, 1);
@@ -232,18 +268,20 @@ private slots:
         QVERIFY(!QFile::exists(dirFile("probed")));
     }
 
-    // Names from other systems and hostile to shells: listed, shown, probed, played, entered and remembered as bytes.
+    // Names from other systems and hostile to shells, kept as bytes all the way.
     void namesAsBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("visible");
         const QString bad(QChar::ReplacementCharacter);
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
-        QTest::newRow("one bad byte") << QByteArray("\xD0\xA4\xD0\xB8\x80\xD0\xBB") << QString::fromUtf8("Фи") + bad + "л";
         QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
-        QTest::newRow("non-ASCII") << QByteArray("Фильм 电影 🎬") << QString::fromUtf8("Фильм 电影 🎬");
-        for (const char *name : {"it's", "$(touch pwned)", "`id`", "-rf", " two  blanks ", "new\nline\ttab"})
-            QTest::newRow(name) << QByteArray(name) << QString(name).replace('\n', QChar(0x240A)).replace('\t', QChar(0x2409));
+        QTest::newRow("non-ASCII")
+            << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
+        for (const char *name : {"it's $(touch pwned)", " two  blanks "})
+            QTest::newRow(name) << QByteArray(name) << QString(name);
+        const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
+        QTest::newRow("newline, tab") << QByteArray("new\nline\ttab") << symbols;
         QTest::newRow("255 bytes") << QByteArray(251, 'n') << QString(251, 'n');
     }
 
@@ -254,21 +292,21 @@ private slots:
         const QString d = tmp.filePath(QTest::currentDataTag()); // a hostile folder name as well
         const QByteArray base = fsEncode(d) + "/" + name;
         QVERIFY(QDir().mkpath(d));
-        QVERIFY(::close(::open(QByteArray(base + ".avi").constData(), O_CREAT | O_WRONLY, 0644)) == 0);
-        QCOMPARE(::mkdir(QByteArray(base + ".d").constData(), 0755), 0);
+        QCOMPARE(::close(::open(base + ".avi", O_CREAT | O_WRONLY, 0644)), 0);
+        QCOMPARE(::mkdir(base + ".d", 0755), 0);
         StdoutCapture out;
         w->openDir(d);
         const QByteArray printed = out.finish();
-        QVERIFY(printed.contains("\ndir:" + name + ".d\n") && printed.contains("\nfile:" + name + ".avi\n"));
-        const int file = int(rows().indexOf(fsDecode(name + ".avi"))), folder = int(rows().indexOf("/" + fsDecode(name + ".d")));
-        QCOMPARE(WindowInspector::list(*w)->model()->index(file, 0).data().toString(), visible + ".avi");
-
-        WindowInspector::select(*w, file);
+        QVERIFY(printed.contains("\ndir:" + name + ".d\n"));
+        QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
+        const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
+        const QModelIndex shown = WindowInspector::list(*w)->model()->index(at, 0);
+        QCOMPARE(shown.data().toString(), visible + ".avi");
+        WindowInspector::select(*w, at);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("probed")), QByteArray(base + ".avi"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), QByteArray(base + ".avi"), 10000);
         QTest::keyClick(w.get(), Qt::Key_F2);
-
-        WindowInspector::select(*w, folder);
+        choose(folder(fsDecode(name + ".d")));
         QMetaObject::invokeMethod(w.get(), "slotQuit");
         ZFileSelectDialog again;
         QCOMPARE(fsEncode(WindowInspector::currentDir(again)), QByteArray(base + ".d"));

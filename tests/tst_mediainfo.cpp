@@ -3,16 +3,30 @@
 #include "playback/mediainfo.h"
 #include "testsupport.h"
 
-static QString described(const MediaInfo &i)
+// What a probe found; the defaults are those of a file that tells nothing.
+struct Info
 {
-    return QString("%1 %2 %3 %4 %5 %6").arg(i.getWidth()).arg(i.getHeight()).arg(i.getLength()).arg(i.getBitrate())
-        .arg(i.getFps(), i.getDemuxer());
+    int width = 0, height = 0;
+    QString length = "0.0";
+    int bitrate = 0;
+    QString fps = "0.0", demuxer = "unknow";
+    QString text() const
+    {
+        return QString("width %1, height %2, length '%3', bitrate %4, fps '%5', demuxer '%6'")
+            .arg(width).arg(height).arg(length).arg(bitrate).arg(fps, demuxer);
+    }
+};
+Q_DECLARE_METATYPE(Info)
+
+static QString found(const MediaInfo &i)
+{
+    return Info{i.getWidth(), i.getHeight(), i.getLength(), i.getBitrate(), i.getFps(),
+                i.getDemuxer()}.text();
 }
 
-static const QString Defaults = "0 0 0.0 0 0.0 unknow";
-
-// size empty: a text file, a missing one or a FIFO; dir: a program folder of this name, with the adapter linked in.
-struct RealRow { QString name, size, dir; };
+// A clip of `size` (none: a text file, a missing one, a FIFO), probed by the player linked into
+// `folder` (none: the program's).
+struct RealRow { QString name; QSize size; QString folder; };
 Q_DECLARE_METATYPE(RealRow)
 
 class MediaInfoTest : public QObject
@@ -22,53 +36,67 @@ class MediaInfoTest : public QObject
     QTemporaryDir tmp;
 
 private slots:
-    void initTestCase() { QVERIFY(QDir::setCurrent(tmp.path())); } // where a command run from a name would leave "pwned"
+    void initTestCase() { QVERIFY(QDir::setCurrent(tmp.path())); } // where "pwned" would be made
 
     void parser_data()
     {
-        QTest::addColumn<QStringList>("pieces");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("nothing") << QStringList() << Defaults;
-        QTest::newRow("every key") << QStringList{"ID_DEMUXER=avi\n", "ID_LENGTH=93.50\n", "ID_VIDEO_FPS=23.976\n",
-            "ID_VIDEO_BITRATE=492672\n", "ID_VIDEO_WIDTH=640\n", "ID_VIDEO_HEIGHT=480\n"} << "640 480 93.50 492672 23.976 avi";
-        QTest::newRow("first word only") << QStringList{"ID_DEMUXER=lavf matroska\n"} << "0 0 0.0 0 0.0 lavf";
-        QTest::newRow("exact case only") << QStringList{"id_video_width=640\n"} << Defaults;
-        QTest::newRow("key inside a line") << QStringList{"ID_FILENAME=/films/ID_LENGTH.avi\n"} << "0 0  0 0.0 unknow";
-        QTest::newRow("key not at the start") << QStringList{"ID_VIDEO_WIDTH=320\n", "X ID_VIDEO_WIDTH=640\n"} << "320 0 0.0 0 0.0 unknow";
-        QTest::newRow("first key of the table decides") << QStringList{"ID_VIDEO_WIDTH=640 ID_DEMUXER=mkv\n"} << "0 0 0.0 0 0.0 ";
-        QTest::newRow("last value wins") << QStringList{"ID_VIDEO_WIDTH=320\n", "ID_VIDEO_WIDTH=1280\n"} << "1280 0 0.0 0 0.0 unknow";
-        QTest::newRow("no number") << QStringList{"ID_VIDEO_WIDTH=320\n", "ID_VIDEO_WIDTH=abc\n", "ID_VIDEO_HEIGHT= -12"}
-                                   << "320 -12 0.0 0 0.0 unknow";
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<Info>("expected");
+        QTest::newRow("nothing") << QStringList() << Info{};
+        const QStringList all{"ID_DEMUXER=avi\n", "ID_LENGTH=93.50\n", "ID_VIDEO_FPS=23.976\n",
+                              "ID_VIDEO_BITRATE=492672\n", "ID_VIDEO_WIDTH=640\n",
+                              "ID_VIDEO_HEIGHT=480"};
+        QTest::newRow("every key") << all << Info{640, 480, "93.50", 492672, "23.976", "avi"};
+        QTest::newRow("first word only")
+            << QStringList{"ID_DEMUXER=lavf matroska\n"} << Info{.demuxer = "lavf"};
+        QTest::newRow("exact case only") << QStringList{"id_video_width=640\n"} << Info{};
+        QTest::newRow("key inside a line")
+            << QStringList{"ID_FILENAME=/films/ID_LENGTH.avi\n"} << Info{.length = ""};
+        QTest::newRow("key not at the start")
+            << QStringList{"ID_VIDEO_WIDTH=320\n", "X ID_VIDEO_WIDTH=640\n"} << Info{.width = 320};
+        QTest::newRow("first key of the table decides")
+            << QStringList{"ID_VIDEO_WIDTH=640 ID_DEMUXER=mkv\n"} << Info{.demuxer = ""};
+        QTest::newRow("last value wins")
+            << QStringList{"ID_VIDEO_WIDTH=320\n", "ID_VIDEO_WIDTH=1280\n"} << Info{.width = 1280};
+        QTest::newRow("no number")
+            << QStringList{"ID_VIDEO_WIDTH=320\n", "ID_VIDEO_WIDTH=abc\n", "ID_VIDEO_HEIGHT= -12"}
+            << Info{.width = 320, .height = -12};
     }
 
     void parser()
     {
-        QFETCH(QStringList, pieces);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, lines);
+        QFETCH(Info, expected);
         MediaInfo info = MediaInfo::unprobed();
-        for (const QString &p : pieces)
-            info.parseIdentifyLine(p);
-        QCOMPARE(described(info), expected);
+        for (const QString &line : lines)
+            info.parseIdentifyLine(line);
+        QCOMPARE(found(info), expected.text());
     }
 
-    void commandLine() // the player is one word, only quoted where the shell would read its name
+    // The player is one word, only quoted where the shell would read its name.
+    void commandLine()
     {
         const struct { const char *media, *player, *expected; } rows[] = {
-            {"/mnt/card/a b.avi", "/opt/m//mplayer", "/opt/m//mplayer -identify \"/mnt/card/a b.avi\""},
+            {"/card/a b.avi", "/opt/m//mplayer", "/opt/m//mplayer -identify \"/card/a b.avi\""},
             {"a\"$`\\.avi", "p", "p -identify \"a\\\"\\$\\`\\\\.avi\""},
-            {"a.avi", "/my app's $(x)//mplayer", "'/my app'\\''s $(x)//mplayer' -identify \"a.avi\""},
-            {"a", "/aAzZ09-_.+,:@%/\u0080Фи/mplayer", "/aAzZ09-_.+,:@%/\u0080Фи/mplayer -identify \"a\""}};
-        for (auto r : rows)
-            QCOMPARE(MediaInfo::identifyCommand(QString::fromUtf8(r.media), QString::fromUtf8(r.player)),
+            {"a", "/my app's $(x)/mplayer", "'/my app'\\''s $(x)/mplayer' -identify \"a\""},
+            {"a", "/aAzZ09-_.+,:@%/\u0080Фи/m", "/aAzZ09-_.+,:@%/\u0080Фи/m -identify \"a\""}};
+        for (auto r : rows) {
+            const QString media = QString::fromUtf8(r.media), player = QString::fromUtf8(r.player);
+            QCOMPARE(MediaInfo::identifyCommand(media, player),
                      QString::fromUtf8(r.expected) + " -nosound -vc dummy -vo null");
+        }
     }
 
-    // Pieces are cut at 79 bytes (70 bytes of padding push a key across); a probe that stalls is cut off and tells nothing.
+    // Pieces are cut at 79 bytes (70 bytes of padding push a key across); a stalled probe is cut
+    // off and tells nothing.
     void fakePlayers()
     {
-        const struct { QByteArray script; QString expected; } rows[] = {
-            {"printf '%070d ID_VIDEO_WIDTH=640\\n' 0\nprintf 'ID_VIDEO_HEIGHT=480\\nID_LENGTH=12.5'", "0 480 12.5 0 0.0 unknow"},
-            {"echo ID_VIDEO_WIDTH=640; exec sleep 60", Defaults}};
+        const struct { QByteArray script; Info expected; } rows[] = {
+            {"printf '%070d ID_VIDEO_WIDTH=640\\n' 0\n"
+             "printf 'ID_VIDEO_HEIGHT=480\\nID_LENGTH=12.5'",
+             Info{.height = 480, .length = "12.5"}},
+            {"echo ID_VIDEO_WIDTH=640; exec sleep 60", Info{}}};
         MediaInfo::setProbeTimeoutMs(1000);
         for (const auto &r : rows) {
             writeScript(tmp.filePath("mplayer"), "#!/bin/sh\n" + r.script);
@@ -76,42 +104,46 @@ private slots:
             t.start();
             const MediaInfo info("a.avi", tmp.filePath("mplayer"));
             QVERIFY2(t.elapsed() < 4000, QByteArray::number(t.elapsed()).constData());
-            QCOMPARE(described(info), r.expected);
+            QCOMPARE(found(info), r.expected.text());
         }
     }
 
     void realPlayer_data()
     {
         QTest::addColumn<RealRow>("row");
-        for (const char *size : {"640x480", "1024x944", "1280x720"})
-            QTest::newRow(size) << RealRow{"clip.avi", size, ""};
-        QTest::newRow("1024x945, folder $(touch pwned)") << RealRow{"clip.avi", "1024x945", "$(touch pwned)"};
-        QTest::newRow("1280x768, folder a;touch pwned;b") << RealRow{"clip.avi", "1280x768", "a;touch pwned;b"};
-        QTest::newRow("hostile name, folder my app's dir")
-            << RealRow{QString::fromUtf8("$(touch pwned) `touch pwned` it's \"x\" \\ Фильм 电影.avi"), "320x240", "my app's dir"};
-        QTest::newRow("text file") << RealRow{"notes.txt", "", ""};
-        QTest::newRow("missing file") << RealRow{"missing.avi", "", ""};
-        QTest::newRow("FIFO") << RealRow{"stream.avi", "", ""};
+        QTest::newRow("640x480") << RealRow{"clip.avi", {640, 480}, ""};
+        const char *hostile = "$(touch pwned) `touch pwned` it's \"x\" \\ Фильм.avi";
+        QTest::newRow("hostile name and folder")
+            << RealRow{QString::fromUtf8(hostile), {1024, 945}, "my app's $(touch pwned);x"};
+        for (const char *name : {"notes.txt", "missing.avi", "stream.avi"})
+            QTest::newRow(name) << RealRow{name, {}, ""};
     }
 
     void realPlayer()
     {
         QFETCH(RealRow, row);
-        const QString path = tmp.filePath(row.name), player = row.dir.isEmpty() ? MORVANE_APPDIR "/mplayer" : tmp.filePath(row.dir + "/mplayer");
-        if (!row.size.isEmpty())
-            QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=rate=5:size=" + row.size + ",format=rgb24",
-                                                  "-t", "0.4", "-c:v", "rawvideo", "-pix_fmt", "bgr24", path}), 0);
+        const QString path = tmp.filePath(row.name);
+        const QString size = QString("size=%1x%2").arg(row.size.width()).arg(row.size.height());
+        QString player = MORVANE_APPDIR "/mplayer";
+        if (!row.folder.isEmpty()) {
+            QVERIFY(QDir().mkpath(tmp.filePath(row.folder)));
+            QVERIFY(QFile::link(player, tmp.filePath(row.folder + "/mplayer")));
+            player = tmp.filePath(row.folder + "/mplayer");
+        }
+        const QStringList ffmpeg{"-v", "error", "-f", "lavfi", "-i", "testsrc=rate=5:" + size,
+                                 "-t", "0.4", "-c:v", "rawvideo", "-pix_fmt", "bgr24", path};
+        if (row.size.isValid())
+            QCOMPARE(QProcess::execute("ffmpeg", ffmpeg), 0);
         else if (row.name == "notes.txt")
             QVERIFY(QFile(path).open(QIODevice::WriteOnly));
         else if (row.name == "stream.avi")
-            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        if (!row.dir.isEmpty())
-            QVERIFY(QDir().mkpath(tmp.filePath(row.dir)) && QFile::link(MORVANE_APPDIR "/mplayer", player));
+            QCOMPARE(mkfifo(qPrintable(path), 0600), 0);
         // A real probe on a busy machine may take long; a FIFO must not.
         MediaInfo::setProbeTimeoutMs(row.name == "stream.avi" ? 800 : 30000);
         const MediaInfo info(path, player);
-        QCOMPARE(QString("%1x%2 %3").arg(info.getWidth()).arg(info.getHeight()).arg(info.getDemuxer()),
-                 row.size.isEmpty() ? "0x0 unknow" : row.size + " avi");
+        const bool clip = row.size.isValid();
+        QCOMPARE(QSize(info.getWidth(), info.getHeight()), clip ? row.size : QSize(0, 0));
+        QCOMPARE(info.getDemuxer(), clip ? "avi" : "unknow");
         QVERIFY(!QFile::exists(tmp.filePath("pwned")));
     }
 };

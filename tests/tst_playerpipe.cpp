@@ -35,25 +35,34 @@ private slots:
     void statuses_data()
     {
         QTest::addColumn<StatusRow>("row");
-        QTest::newRow("exit 3") << StatusRow{"read line; [ \"$line\" = hello ] && exit 3", 3000, "exit 3"};
+        QTest::newRow("exit 3")
+            << StatusRow{"read line; [ \"$line\" = hello ] && exit 3", 3000, "exit 3"};
         QTest::newRow("no such player") << StatusRow{"/no/such/player", 3000, "exit 127"};
-        QTest::newRow("ends late") << StatusRow{"cat >/dev/null; sleep 0.4; exit 4", 3000, "exit 4"};
-        QTest::newRow("ignores EOF, quit and TERM, and so does its player") << StatusRow{"trap '' TERM; "
-            "sh -c 'trap \"\" TERM; exec sleep 60' & while :; do read line; sleep 0.05; done", 300, "signal 9"};
-        QTest::newRow("shell ends, its player would not") << StatusRow{"sleep 60 & cat >/dev/null", 1000, "exit 0"};
+        QTest::newRow("ends late")
+            << StatusRow{"cat >/dev/null; sleep 0.4; exit 4", 3000, "exit 4"};
+        QTest::newRow("ignores EOF, quit and TERM, and so does its player") << StatusRow{
+            "trap '' TERM; sh -c 'trap \"\" TERM; exec sleep 60' & "
+            "while :; do read line; sleep 0.05; done", 300, "signal 9"};
+        QTest::newRow("shell ends, its player would not")
+            << StatusRow{"sleep 60 & cat >/dev/null", 1000, "exit 0"};
     }
 
-    // A member of the child's group signals us during the wait; the child and its whole group are gone within the bound.
+    // A member of the child's group signals us during the wait; the child and its whole group
+    // are gone within the bound.
     void statuses()
     {
         QFETCH(StatusRow, row);
         setPlayerPipeGrace({row.graceMs, row.graceMs});
-        FILE *p = openPlayerPipe(("echo $$ $(cut -d' ' -f5 /proc/$$/stat) $(grep SigIgn /proc/$$/status); "
-                                  "(for i in 1 2 3 4 5; do sleep 0.06; kill -USR1 $PPID; done) & " + row.script).toUtf8().constData());
+        const QString script = "echo $$ $(cut -d' ' -f5 /proc/$$/stat) "
+                               "$(grep SigIgn /proc/$$/status); "
+                               "(for i in 1 2 3 4 5; do sleep 0.06; kill -USR1 $PPID; done) & "
+                               + row.script;
+        FILE *p = openPlayerPipe(script.toUtf8().constData());
         QVERIFY(p);
         // The child leads its own group and takes SIGPIPE's default.
         const QList<QByteArray> ids = readLine(p).simplified().split(' ');
-        QVERIFY(ids.size() == 4 && ids[0] == ids[1]);
+        QCOMPARE(ids.size(), 4);
+        QCOMPARE(ids[1], ids[0]);
         QCOMPARE(ids[3].toULongLong(nullptr, 16) & (1ull << (SIGPIPE - 1)), 0ull);
         fputs("hello\nquit\n", p);
         fflush(p);
@@ -61,20 +70,24 @@ private slots:
         t.start();
         const int status = closePlayerPipe(p);
         QVERIFY2(t.elapsed() < 2 * row.graceMs + 1500, QByteArray::number(t.elapsed()).constData());
-        QCOMPARE(WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status)) : QString("exit %1").arg(WEXITSTATUS(status)), row.ended);
+        const QString ended = WIFSIGNALED(status) ? QString("signal %1").arg(WTERMSIG(status))
+                                                  : QString("exit %1").arg(WEXITSTATUS(status));
+        QCOMPARE(ended, row.ended);
         QTRY_VERIFY_WITH_TIMEOUT(groupGone(ids[0]), 2000);
     }
 
-    // A second child holds nothing of the first stream, so the first sees end-of-file while the second runs;
-    // streams close in any order. We ignore SIGPIPE: a write to a player that has ended fails.
+    // A second child holds nothing of the first stream, so the first sees end-of-file while the
+    // second runs; streams close in any order. A write to a player that has ended fails.
     void streamsApart()
     {
         FILE *first = openPlayerPipe("cat >/dev/null; exit 5");
         FILE *second = openPlayerPipe("readlink /proc/$$/fd/*; echo end; cat >/dev/null; exit 6");
         FILE *third = openPlayerPipe("exit 7");
-        QVERIFY(first && second && third);
+        QVERIFY(first);
+        QVERIFY(second);
+        QVERIFY(third);
         QByteArrayList seen; // what the second child's descriptors lead to
-        for (QByteArray line = readLine(second); !line.isEmpty() && line != "end\n"; line = readLine(second))
+        for (QByteArray line; (line = readLine(second)) != "end\n" && !line.isEmpty();)
             seen << line.trimmed();
         struct stat st;
         fstat(fileno(first), &st);
@@ -82,14 +95,17 @@ private slots:
         QCOMPARE(seen.count(seen.value(0)), 2); // its input and output, nothing more
         QCOMPARE(WEXITSTATUS(closePlayerPipe(first)), 5); // not killed after its grace
         QVERIFY(readLine(third).isEmpty()); // it has ended
-        QVERIFY(fputs("seek +30\n", third) >= 0 && fflush(third) == EOF && errno == EPIPE);
+        fputs("seek +30\n", third);
+        QCOMPARE(fflush(third), EOF);
+        QCOMPARE(errno, EPIPE);
         QCOMPARE(WEXITSTATUS(closePlayerPipe(third)), 7);
         FILE *foreign = fopen("/dev/null", "r+");
         for (FILE *none : {first, static_cast<FILE *>(nullptr), foreign}) {
             errno = 0;
-            QVERIFY(closePlayerPipe(none) == -1 && errno == EBADF);
+            QCOMPARE(closePlayerPipe(none), -1);
+            QCOMPARE(errno, EBADF);
         }
-        QVERIFY(fputs("x", foreign) >= 0 && fclose(foreign) == 0); // untouched
+        QCOMPARE(fclose(foreign), 0); // untouched
         QCOMPARE(WEXITSTATUS(closePlayerPipe(second)), 6);
     }
 };
