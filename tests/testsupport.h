@@ -138,3 +138,59 @@ private:
         TestClass test; \
         return QTest::qExec(&test, argc, argv); \
     }
+
+// The fake player of the window tests, for writeScript(dirFile("mplayer"), FakePlayer). A probe
+// notes "PID FILE" in probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in
+// done.log. A play run notes its PID in pid, its arguments in args.log, its file in played.log and
+// its input in input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
+// FAKE_PLAYER (unset: says nothing and reads): plays; slow (starts once asked); fails (to open);
+// ends (FAKE_END s on, or after its first answer); sound (tags, no video); die; deaf (reads
+// nothing); stubborn (ignores input, EOF and TERM); flood (4 MB before it reads); floods (as it
+// reads); real (MPlayer through the adapter MORVANE_ADAPTER).
+inline const char FakePlayer[] = R"(#!/bin/sh
+here=$(dirname "$0")
+case " $* " in *" -identify "*)
+    echo "$$ $2" >>"$here/probes.log"
+    sleep "${FAKE_PROBE:-0}"
+    cat "$here/identify.txt" 2>/dev/null
+    echo $$ >>"$here/done.log"
+    exit 0;; esac
+echo $$ >"$here/pid"
+[ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
+printf '%s\n' "$@" >"$here/args.log"
+for file; do :; done
+echo "$file" >>"$here/played.log"
+: >>"$here/input.log"
+pos=${FAKE_POS:-0} started=no
+start() { started=yes; echo "Starting playback..."; }
+case "$FAKE_PLAYER" in
+    die) exit 0;;
+    deaf) exec sleep 600;;
+    stubborn) trap '' TERM HUP INT; while :; do sleep 1; done;;
+    flood) head -c 4000000 /dev/zero;;
+    floods) yes "a line of player output that nobody reads" &;;
+    plays|slow|fails|ends|sound) echo "Playing $file.";;
+esac
+[ "$FAKE_PLAYER" = sound ] && printf 'Clip info:\n Title: Song\n Artist: Band\nVideo: no video\n'
+case "$FAKE_PLAYER" in plays|ends|sound) start;; esac
+[ "$FAKE_PLAYER" = ends ] && [ -n "$FAKE_END" ] && (sleep "$FAKE_END"; echo "EOF code: 1  ") &
+while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$here/input.log"
+    set -f; set -- $line; set +f
+    [ "$1" = pausing_keep_force ] && shift
+    case "$1 $2" in
+        quit*) exit 0;;
+        seek*) if [ "${3:-0}" = 2 ]; then pos=$2; else pos=$((pos + $2)); fi
+            [ "$pos" -ge 0 ] || pos=0;;
+        "get_property length") echo ANS_length=100.0;;
+        "get_property time_pos")
+            [ "$FAKE_PLAYER" = fails ] && echo ANS_ERROR=PROPERTY_UNAVAILABLE && continue
+            [ "$started" = yes ] || start
+            pos=$((pos + ${FAKE_STEP:-0})) && echo "ANS_time_pos=$pos.000000"
+            [ "$FAKE_PLAYER" = ends ] && echo "EOF code: 1  ";;
+    esac
+done
+)";
+
+// The non-empty lines of a file the fake player writes.
+inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }

@@ -1,37 +1,33 @@
-// Playback against a fake player, with the CPU operating point and the display timer around it.
+// Playback against the fake player, with the CPU operating point and the display timer around it.
 
 #include "platform/lm.h"
 #include "playback/playbacklimits.h"
 #include "settings/devicecontrol.h"
 #include "testsupport.h"
 #include <QLabel>
-#include <memory>
 
 namespace {
 
-// Notes its arguments in args.log, its input in input.log. FAKE_PLAYER: "flood" prints 4 MB first, "die" ends, "deaf" reads nothing.
-const char FakePlayer[] = R"(#!/bin/sh
-here=$(dirname "$0")
-case " $* " in *" -identify "*) cat "$here/identify.txt" 2>/dev/null; exit 0;; esac
-printf '%s\n' "$@" >"$here/args.log"
-: >"$here/input.log"
-[ "$FAKE_PLAYER" = die ] && exit 0
-[ "$FAKE_PLAYER" = deaf ] && exec sleep 600
-[ "$FAKE_PLAYER" = flood ] && head -c 4000000 /dev/zero
-while IFS= read -r line; do printf '%s\n' "$line" >>"$here/input.log"; [ "$line" = quit ] && exit 0; done
-)";
+const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosync", "0", "-mc",
+                               "0", "-slave", "-quiet", "-idle", "-framedrop", "-font",
+                               "/usr/language/fonts/AMCSL.TTF"};
 
-const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosync", "0", "-mc", "0", "-slave",
-                               "-quiet", "-idle", "-framedrop", "-font", "/usr/language/fonts/AMCSL.TTF"};
+// The keys pressed while a clip plays, then the window's activation changes.
+struct KeysRow
+{
+    QList<Qt::Key> keys;
+    QList<QEvent::Type> focus;
+    QStringList sent;
+    bool paused;
+};
 
-QStringList lines(const char *name) { return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts); }
-
-const QHash<char, Qt::Key> Keys = {{'R', Qt::Key_Right}, {'L', Qt::Key_Left}, {'3', Qt::Key_3}, {'1', Qt::Key_1}, {'U', Qt::Key_PageUp},
-    {'D', Qt::Key_PageDown}, {'O', Qt::Key_F1}, {'E', Qt::Key_Return}, {'S', Qt::Key_F2}, {'2', Qt::Key_2}, {'^', Qt::Key_Up}};
-
-struct KeysRow { QByteArray script; QStringList sent; bool paused; };
 // restore empty: the high-speed option is off; op null: no operating-point file.
-struct StopRow { QByteArray player, op; int timeout; QList<QByteArray> restore; };
+struct StopRow
+{
+    QByteArray player, op;
+    int timeout;
+    QList<QByteArray> restore;
+};
 
 } // namespace
 
@@ -47,16 +43,10 @@ class PlaybackTest : public QObject
     QList<QByteArray> commands;
     QString clip;
 
-    // Presses keys by token; A and I activate and deactivate the window.
-    void drive(const char *script)
+    void focus(QEvent::Type type)
     {
-        for (const char *c = script; *c; ++c) {
-            QEvent e(*c == 'A' ? QEvent::WindowActivate : QEvent::WindowDeactivate);
-            if (*c == 'A' || *c == 'I')
-                QApplication::sendEvent(w.get(), &e);
-            else
-                QTest::keyClick(w.get(), Keys.value(*c));
-        }
+        QEvent e(type);
+        QApplication::sendEvent(w.get(), &e);
     }
 
     void play(ZFileSelectDialog &win, const QString &path)
@@ -78,65 +68,109 @@ private slots:
         w->show();
     }
 
-    void cleanupTestCase() { w.reset(), DeviceControl::setShellRunner({}); }
-    void init() { qunsetenv("FAKE_PLAYER"), QFile::remove(dirFile("identify.txt")), commands.clear(); }
-    void cleanup() { WindowInspector::playing(*w) ? drive("S") : void(); }
+    void cleanupTestCase()
+    {
+        w.reset();
+        DeviceControl::setShellRunner({});
+    }
+
+    void init()
+    {
+        qunsetenv("FAKE_PLAYER");
+        QFile::remove(dirFile("identify.txt"));
+        commands.clear();
+    }
+
+    void cleanup()
+    {
+        if (WindowInspector::playing(*w))
+            QTest::keyClick(w.get(), Qt::Key_F2);
+    }
 
     void keysAndStates_data()
     {
         QTest::addColumn<KeysRow>("row");
-        QTest::newRow("every key") << KeysRow{"RL31UDOE", {"seek +30", "seek -30", "seek +300", "seek -300", "volume 1",
-                                                           "volume 0", "osd", "pause"}, true};
-        QTest::newRow("pause twice") << KeysRow{"EE", {"pause", "pause"}, false};
-        QTest::newRow("pause, seek, pause") << KeysRow{"ERE", {"pause", "seek +30", "pause"}, true};
-        QTest::newRow("paused: deactivate, activate") << KeysRow{"EIA", {"pause", "pause"}, false};
-        QTest::newRow("playing: activate, deactivate x2") << KeysRow{"AII", {"pause"}, true};
-        QTest::newRow("keys outside the table") << KeysRow{"E2^", {"pause"}, true};
+        const QEvent::Type in = QEvent::WindowActivate, out = QEvent::WindowDeactivate;
+        QTest::newRow("every key") << KeysRow{
+            {Qt::Key_Right, Qt::Key_Left, Qt::Key_3, Qt::Key_1, Qt::Key_PageUp, Qt::Key_PageDown,
+             Qt::Key_F1, Qt::Key_Return},
+            {},
+            {"seek +30", "seek -30", "seek +300", "seek -300", "volume 1", "volume 0", "osd",
+             "pause"},
+            true};
+        const QList<Qt::Key> pause{Qt::Key_Return};
+        QTest::newRow("pause twice")
+            << KeysRow{{Qt::Key_Return, Qt::Key_Return}, {}, {"pause", "pause"}, false};
+        QTest::newRow("pause, seek, pause") << KeysRow{
+            {Qt::Key_Return, Qt::Key_Right, Qt::Key_Return}, {}, {"pause", "seek +30", "pause"},
+            true};
+        QTest::newRow("paused: deactivate, activate")
+            << KeysRow{pause, {out, in}, {"pause", "pause"}, false};
+        QTest::newRow("playing: activate, deactivate twice")
+            << KeysRow{{}, {in, out, out}, {"pause"}, true};
+        QTest::newRow("keys outside the table")
+            << KeysRow{{Qt::Key_Return, Qt::Key_2, Qt::Key_Up}, {}, {"pause"}, true};
     }
 
-    // Every row ends with F2, paused or not: "quit" alone, and the list back; then, idle, keys are only printed.
+    // Every row ends with F2, paused or not: "quit" alone, and the list back; then, idle, keys
+    // are only printed.
     void keysAndStates()
     {
         QFETCH(KeysRow, row);
         play(*w, clip);
-        QVERIFY(WindowInspector::playing(*w) && w->isFullScreenMode() && !WindowInspector::list(*w)->isVisible());
-        QVERIFY(!w->findChild<QLabel *>(QString(), Qt::FindDirectChildrenOnly)->isVisible()); // nor the title bar
-        drive(row.script);
+        QVERIFY(WindowInspector::playing(*w));
+        QVERIFY(w->isFullScreenMode());
+        QVERIFY(!WindowInspector::list(*w)->isVisible());
+        QLabel *titleBar = w->findChild<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(!titleBar->isVisible());
+        for (Qt::Key key : row.keys)
+            QTest::keyClick(w.get(), key);
+        for (QEvent::Type type : row.focus)
+            focus(type);
         QCOMPARE(WindowInspector::paused(*w), row.paused);
-        drive("S");
+        QTest::keyClick(w.get(), Qt::Key_F2);
         const int timerCalls = LM_displayTimerState().calls;
         StdoutCapture out;
-        drive("RSIA");
-        QCOMPARE(out.lines(), (QStringList{"pressed 0x1014", "pressed 0x1031", "WindowDeactivate"}));
-        QCOMPARE(lines("input.log"), row.sent << "quit"); // complete: the player has ended
-        QVERIFY(!WindowInspector::playing(*w) && !WindowInspector::paused(*w) && !w->isFullScreenMode());
-        QVERIFY(WindowInspector::list(*w)->isVisible() && !WindowInspector::pipe(*w) && noChildren());
+        QTest::keyClick(w.get(), Qt::Key_Right);
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        focus(QEvent::WindowDeactivate);
+        focus(QEvent::WindowActivate);
+        const QStringList printed{"pressed 0x1014", "pressed 0x1031", "WindowDeactivate"};
+        QCOMPARE(out.lines(), printed);
+        QCOMPARE(logLines("input.log"), row.sent << "quit"); // complete: the player has ended
+        QVERIFY(!WindowInspector::paused(*w));
         QCOMPARE(LM_displayTimerState().calls, timerCalls);
     }
 
     // The probe's size decides scaling.
     void playerArguments()
     {
-        const struct { int width, height; bool scaled; } rows[] = {{1024, 944, false}, {1024, 945, true}, {1280, 720, false}, {1280, 768, true}};
+        const struct { int width, height; bool scaled; } rows[] = {
+            {1024, 944, false}, {1024, 945, true}, {1280, 720, false}, {1280, 768, true}};
         for (auto r : rows) {
-            writeFile(dirFile("identify.txt"), QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n").arg(r.width).arg(r.height).toUtf8());
+            const QString size = QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n");
+            writeFile(dirFile("identify.txt"), size.arg(r.width).arg(r.height).toUtf8());
             play(*w, clip);
-            QCOMPARE(lines("args.log"), FixedArgs + (r.scaled ? QStringList{"-vf", "scale=320:240"} : QStringList()) << clip);
-            drive("S");
+            const QStringList scale{"-vf", "scale=320:240"};
+            QCOMPARE(logLines("args.log"), FixedArgs + (r.scaled ? scale : QStringList()) << clip);
+            QTest::keyClick(w.get(), Qt::Key_F2);
         }
     }
 
     void commandLineText() // % stands for the player's fixed text
     {
         const struct { const char *dir, *path; bool scale; QString expected; } rows[] = {
-            {"/mnt/card/mplayer/", "/mnt/card/a.avi", false, "/mnt/card/mplayer/% '/mnt/card/a.avi'"},
+            {"/mnt/card/mplayer/", "/mnt/a.avi", false, "/mnt/card/mplayer/% '/mnt/a.avi'"},
             {"/opt/m/", "/x/big.mkv", true, "/opt/m/%-vf scale=320:240  '/x/big.mkv'"},
-            {"", "it's.avi", false, "% 'it'\\''s.avi'"}, {"/my app's $(touch pwned)/", "/a.avi", false, "'/my app'\\''s $(touch pwned)/'% '/a.avi'"}};
+            {"", "it's.avi", false, "% 'it'\\''s.avi'"},
+            {"/app's $(touch pwned)/", "/a.avi", false, "'/app'\\''s $(touch pwned)/'% '/a.avi'"}};
+        const QString fixed = "mplayer " + FixedArgs.join(' ') + " ";
         for (auto r : rows)
-            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', "mplayer " + FixedArgs.join(' ') + " "));
+            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', fixed));
     }
 
-    // Commands wait for a player that floods its output first; those a stuck player never took do not reach the next.
+    // Commands wait for a player that floods its output first; those a stuck player never took
+    // do not reach the next.
     void waitingCommands()
     {
         for (const QByteArray mode : {"flood", "deaf", ""}) {
@@ -144,12 +178,13 @@ private slots:
             play(*w, clip);
             for (int i = 0; !mode.isEmpty() && i < 400; ++i) // far more than the socket holds
                 w->sendCommand(QByteArray(999, 'x').append('\n').constData());
-            drive("R");
+            QTest::keyClick(w.get(), Qt::Key_Right);
+            const QString input = dirFile("input.log");
             if (mode == "flood")
-                QTRY_VERIFY_WITH_TIMEOUT(readFile(dirFile("input.log")).endsWith("x\nseek +30\n"), 10000);
-            drive("S");
+                QTRY_VERIFY_WITH_TIMEOUT(readFile(input).endsWith("x\nseek +30\n"), 10000);
+            QTest::keyClick(w.get(), Qt::Key_F2);
         }
-        QCOMPARE(lines("input.log"), (QStringList{"seek +30", "quit"}));
+        QCOMPARE(logLines("input.log"), (QStringList{"seek +30", "quit"}));
     }
 
     void stopRestoresTimerAndCpu_data()
@@ -164,13 +199,15 @@ private slots:
         QTest::newRow("player ends by itself") << StopRow{"die", "333\n", 5, {pm, op333}};
     }
 
-    // The stop, by F2 or the player's own end, restores what playback raised (no saved point: none) and resets the timer.
+    // The stop, by F2 or the player's own end, restores what playback raised (no saved point:
+    // none) and resets the timer.
     void stopRestoresTimerAndCpu()
     {
         QFETCH(StopRow, row);
         writeFile(tmp.filePath("op"), row.op);
         DeviceControl::setCpuOperatingPointPath(tmp.filePath(row.op.isNull() ? "none" : "op"));
-        writeFile(tmp.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=" + QByteArray::number(row.timeout) + "\n");
+        const QByteArray timeout = QByteArray::number(row.timeout);
+        writeFile(tmp.filePath("system.cfg"), "[SYS_SYSTEM_SET]\nDisplayTimeout=" + timeout + "\n");
         setSystemSettingsPath(tmp.filePath(row.timeout < 0 ? "none.cfg" : "system.cfg"));
         ZFileSelectDialog other;
         other.applyCpuSpeed(false);
@@ -181,11 +218,17 @@ private slots:
         if (row.player.isEmpty())
             QTest::keyClick(&other, Qt::Key_F2);
         QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(other), 2000);
-        QVERIFY(!WindowInspector::list(other)->isHidden() && !other.isFullScreenMode() && !WindowInspector::pipe(other));
+        QVERIFY(!WindowInspector::list(other)->isHidden());
+        QVERIFY(!other.isFullScreenMode());
+        QVERIFY(!WindowInspector::pipe(other));
+        QVERIFY(noChildren());
         const QList<QByteArray> raise = {"pmtool -d 0", "echo 532 >/sys/mpm/op"};
-        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"} + (row.restore.isEmpty() ? QList<QByteArray>() : raise) + row.restore);
+        const QList<QByteArray> raised = row.restore.isEmpty() ? QList<QByteArray>() : raise;
+        QCOMPARE(commands, QList<QByteArray>{"pmtool -d 0"} + raised + row.restore);
         const DisplayTimerState timer = LM_displayTimerState();
-        QVERIFY(timer.calls == 1 && timer.mode == 0 && timer.timeout == row.timeout && noChildren());
+        QCOMPARE(timer.calls, 1);
+        QCOMPARE(timer.mode, 0);
+        QCOMPARE(timer.timeout, row.timeout);
     }
 };
 

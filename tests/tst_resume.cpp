@@ -1,5 +1,5 @@
-// [PLAYBACK] RESUME against fake players that answer get_property time_pos: what is kept and
-// when, the player sent back, what is forgotten, the list's marks and current row.
+// RESUME against the fake player, which answers get_property time_pos: what is kept and when, the
+// player sent back, what is forgotten, the list's marks and current row.
 
 #include "platform/safesave.h"
 #include "settings/devicecontrol.h"
@@ -7,49 +7,17 @@
 
 namespace {
 
-// Notes its input in input.log. FAKE_PLAYER: plays (starts at once), slow (starts once asked),
-// ends (ends after its first answer). It goes where it is sent, FAKE_STEP s on at each question.
-const char FakePlayer[] = R"(#!/bin/sh
-case " $* " in *" -identify "*) echo ID_LENGTH=3600.00; exit 0;; esac
-for file; do :; done
-echo "Playing $file."
-pos=0 started=no
-start() { started=yes; echo "Starting playback..."; }
-[ "$FAKE_PLAYER" = slow ] || start
-while IFS= read -r line; do
-    printf '%s\n' "$line" >>"$(dirname "$0")/input.log"
-    set -f; set -- $line; set +f
-    [ "$1" = pausing_keep_force ] && shift
-    case "$1" in
-        quit) exit 0;;
-        seek) if [ "${3:-0}" = 2 ]; then pos=$2; else pos=$((pos + $2)); fi
-              [ "$pos" -ge 0 ] || pos=0;;
-        get_property) [ "$started" = yes ] || start
-            pos=$((pos + ${FAKE_STEP:-0})) && echo "ANS_time_pos=$pos.000000"
-            [ "$FAKE_PLAYER" = ends ] && echo "EOF code: 1";;
-    esac
-done
-)";
-
 const char Query[] = "pausing_keep_force get_property time_pos";
 const QByteArray ResumeOn = "[PLAYBACK]\nRESUME=YES\n";
 
-struct Kept
-{
-    QByteArray name;
-    qint64 seconds;
-    bool seen;
-};
-
-// The file kept at `kept` s (and seen, or another file of its name kept); what the player is sent
-// after the question that finds it loaded, queries left out; what is kept after F2.
+// The file kept at `kept` s, seen or not; otherFile: another file of its name is kept. resumedAt:
+// the place the player is sent to and shows, empty when it is not sent anywhere.
 struct ResumeRow
 {
-    QByteArray settings, name;
+    QByteArray name;
     qint64 kept;
-    bool seen, otherFile;
-    QStringList sent;
-    qint64 keptAfter;
+    QString resumedAt;
+    bool seen = false, otherFile = false, resumeOff = false;
 };
 
 // a.avi kept at 47:10 plays with `player`, `keys` are pressed, F2.
@@ -76,60 +44,51 @@ class ResumeTest : public QObject
 
     QTemporaryDir media;
 
-    QString file(const QByteArray &name) { return fsDecode(fsEncode(media.path()) + '/' + name); }
+    QByteArray file(const QByteArray &name) { return fsEncode(media.path()) + '/' + name; }
     static QString places() { return dirFile("positions.txt"); }
-
-    static struct stat status(const QString &path)
+    static ino_t inode(const QString &path)
     {
         struct stat st = {};
         stat(fsEncode(path).constData(), &st);
-        return st;
+        return st.st_ino;
     }
 
-    // The file of places with these files, the first played last (otherFile: another size).
-    void keep(const QList<Kept> &files, bool otherFile = false)
+    // The file of places with the file `name` (its size, 0, plus one if it is another file).
+    void keep(const QByteArray &name, qint64 seconds, bool seen = false, int size = 0)
     {
-        QByteArray text;
-        for (const Kept &k : files) {
-            text += QByteArray::number(k.seconds) + (k.seen ? " seen " : " - ")
-                + QByteArray::number(status(file(k.name)).st_size + otherFile) + ' '
-                + fsEncode(file(k.name)) + '\n';
-        }
-        writeFile(places(), text);
+        const QByteArray line = QByteArray::number(seconds) + (seen ? " seen " : " - ")
+            + QByteArray::number(size) + ' ' + file(name) + '\n';
+        writeFile(places(), readFile(places()) + line);
     }
 
-    std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings,
-                                              const QString &folder = {})
+    std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings, const QString &folder)
     {
         QFile::remove(dirFile("input.log"));
-        return activeWindow(folder.isEmpty() ? media.path() : folder, settings);
+        return activeWindow(folder, settings);
     }
 
-    // The entry of the file at path as it is now, in kept.
-    static Positions::Entry entry(const Positions &kept, const QString &path)
+    // The entry of the file, empty, in kept.
+    static Positions::Entry entry(const Positions &kept, const QByteArray &path)
     {
-        const Positions::Entry *e = kept.find(Positions::key(path), status(path).st_size);
+        const Positions::Entry *e = kept.find(path, 0);
         return e ? *e : Positions::Entry{};
     }
-    qint64 secondsOnDisk() { return entry(Positions(places()), file("a.avi")).seconds; }
-    static QStringList input() { return fileLines(dirFile("input.log")); }
+    Positions::Entry onDisk(const QByteArray &name) { return entry(Positions(places()), file(name)); }
 
 private slots:
     void initTestCase()
     {
         writeScript(dirFile("mplayer"), FakePlayer);
+        writeFile(dirFile("identify.txt"), "ID_LENGTH=3600.00\n");
         setSystemSettingsPath(media.filePath("none.cfg"));
         DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         QVERIFY(QDir(media.path()).mkpath("list/sub"));
         // fopen: QFile would spell a name that is not UTF-8 in UTF-8.
-        for (const char *name :
-             {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"}) {
-            FILE *made = fopen(fsEncode(file(name)).constData(), "w");
-            QVERIFY(made);
-            QCOMPARE(fclose(made), 0);
-        }
+        for (const char *name : {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"})
+            QCOMPARE(fclose(fopen(file(name).constData(), "w")), 0);
     }
 
+    void init() { QFile::remove(places()); }
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(noChildren(), 3000); }
 
     void kept_data()
@@ -148,53 +107,43 @@ private slots:
         QFETCH(Then, then);
         qputenv("FAKE_PLAYER", "plays");
         qputenv("FAKE_STEP", then == Then::Play ? "1" : "0");
-        keep({{"a.avi", 100, false}});
-        ino_t last = status(places()).st_ino;
-        auto w = window(ResumeOn);
-        w->playFile(file("a.avi"));
-        QTRY_VERIFY_WITH_TIMEOUT(status(places()).st_ino != last, 5000);
+        keep("a.avi", 100);
+        ino_t last = inode(places());
+        auto w = window(ResumeOn, media.path());
+        w->playFile(fsDecode(file("a.avi")));
+        QTRY_VERIFY_WITH_TIMEOUT(inode(places()) != last, 5000);
         QElapsedTimer since;
         since.start();
-        for (int write = 0; then == Then::Play && write < 2; ++write) {
-            last = status(places()).st_ino;
-            QTRY_VERIFY_WITH_TIMEOUT(status(places()).st_ino != last, 8000);
-            QVERIFY2(since.restart() >= 4000, "two writes within 4 s");
-            QVERIFY(secondsOnDisk() > 100);
-        }
-        if (then == Then::Play)
+        if (then == Then::Play) {
+            last = inode(places());
+            QTRY_VERIFY_WITH_TIMEOUT(inode(places()) != last, 8000);
+            QVERIFY2(since.elapsed() >= 4000, "two writes within 4 s");
+            QCOMPARE_GT(onDisk("a.avi").seconds, 100);
             return;
+        }
         QTest::keyClick(w.get(), Qt::Key_Right);
         if (then == Then::Quit) {
             w.reset();
-            QCOMPARE(secondsOnDisk(), 130);
+            QCOMPARE(onDisk("a.avi").seconds, 130);
             return;
         }
         QTest::keyClick(w.get(), then == Then::Stop ? Qt::Key_F2 : Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(secondsOnDisk(), 130, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(onDisk("a.avi").seconds, 130, 8000);
         QVERIFY2(since.elapsed() >= 4000, "written within 4 s of the last write");
     }
 
     void resuming_data()
     {
         QTest::addColumn<ResumeRow>("row");
-        const auto sent = [](const char *seek, const char *at) {
-            const QString osd = QString("osd_show_text \"Resumed at %1\" 2000").arg(at);
-            return QStringList{seek, osd, "quit"};
-        };
-        const QStringList none{"quit"};
-        QTest::newRow("47:10") << ResumeRow{ResumeOn, "a.avi", 2830, false, false,
-                                            sent("seek 2830 2", "47:10"), 2830};
-        QTest::newRow("9 s") << ResumeRow{ResumeOn, "a.avi", 9, false, false, none, 0};
-        QTest::newRow("10 s") << ResumeRow{ResumeOn, "a.avi", 10, false, false,
-                                           sent("seek 10 2", "0:10"), 10};
-        QTest::newRow("95 %") << ResumeRow{ResumeOn, "a.avi", 3420, false, false,
-                                           sent("seek 3420 2", "57:00"), 3420};
-        QTest::newRow("95 % and 1 s") << ResumeRow{ResumeOn, "a.avi", 3421, false, false, none, 0};
-        QTest::newRow("seen") << ResumeRow{ResumeOn, "a.avi", 0, true, false, none, 0};
-        QTest::newRow("other file") << ResumeRow{ResumeOn, "a.avi", 2830, false, true, none, 0};
-        QTest::newRow("not UTF-8") << ResumeRow{ResumeOn, "caf\xE9.avi", 2830, false, false,
-                                                sent("seek 2830 2", "47:10"), 2830};
-        QTest::newRow("RESUME absent") << ResumeRow{"", "a.avi", 2830, false, false, none, 2830};
+        QTest::newRow("47:10") << ResumeRow{"a.avi", 2830, "47:10"};
+        QTest::newRow("9 s") << ResumeRow{"a.avi", 9, ""};
+        QTest::newRow("10 s") << ResumeRow{"a.avi", 10, "0:10"};
+        QTest::newRow("95 %") << ResumeRow{"a.avi", 3420, "57:00"};
+        QTest::newRow("95 % and 1 s") << ResumeRow{"a.avi", 3421, ""};
+        QTest::newRow("seen") << ResumeRow{"a.avi", 0, "", true};
+        QTest::newRow("other file") << ResumeRow{"a.avi", 2830, "", false, true};
+        QTest::newRow("not UTF-8") << ResumeRow{"caf\xE9.avi", 2830, "47:10"};
+        QTest::newRow("RESUME absent") << ResumeRow{"a.avi", 2830, "", false, false, true};
     }
 
     // A player that starts late: it is sent there once it says the file is loaded, and its answer
@@ -203,25 +152,28 @@ private slots:
     {
         QFETCH(ResumeRow, row);
         qputenv("FAKE_PLAYER", "slow");
-        keep({{row.name, row.kept, row.seen}}, row.otherFile);
+        keep(row.name, row.kept, row.seen, row.otherFile);
         const QByteArray before = readFile(places());
-        auto w = window(row.settings);
-        w->playFile(file(row.name));
-        QTRY_VERIFY_WITH_TIMEOUT(input().contains(row.sent.size() > 1 ? row.sent[0] : Query), 5000);
-        QTest::qWait(500);
+        auto w = window(row.resumeOff ? "" : ResumeOn, media.path());
+        w->playFile(fsDecode(file(row.name)));
+        const QString seek = QString("seek %1 2").arg(row.kept);
+        const QString wanted = row.resumedAt.isEmpty() ? Query : seek;
+        QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").contains(wanted), 5000);
+        QTest::qWait(300);
         QTest::keyClick(w.get(), Qt::Key_F2);
-        QStringList sent = input();
+        QStringList sent = logLines("input.log");
         QCOMPARE(sent.value(0), QString(Query));
         sent.removeAll(Query);
-        QCOMPARE(sent, row.sent);
+        const QString osd = QString("osd_show_text \"Resumed at %1\" 2000").arg(row.resumedAt);
+        const QStringList resumed{seek, osd, "quit"};
+        QCOMPARE(sent, row.resumedAt.isEmpty() ? QStringList{"quit"} : resumed);
         w.reset();
-        if (row.settings.isEmpty()) {
+        if (row.resumeOff) {
             QCOMPARE(readFile(places()), before);
             return;
         }
-        const Positions::Entry after = entry(Positions(places()), file(row.name));
-        QCOMPARE(after.seconds, row.keptAfter);
-        QCOMPARE(after.seen, row.seen);
+        QCOMPARE(onDisk(row.name).seconds, row.resumedAt.isEmpty() ? 0 : row.kept);
+        QCOMPARE(onDisk(row.name).seen, row.seen);
     }
 
     void forgetting_data()
@@ -238,11 +190,11 @@ private slots:
     {
         QFETCH(ForgetRow, row);
         qputenv("FAKE_PLAYER", row.player);
-        keep({{"a.avi", 2830, false}});
-        auto w = window(ResumeOn);
+        keep("a.avi", 2830);
+        auto w = window(ResumeOn, media.path());
         ZListBox *list = WindowInspector::list(*w);
         QTest::keyClick(list, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(input().contains("seek 2830 2"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").contains("seek 2830 2"), 5000);
         if (row.player == "ends")
             QTRY_VERIFY_WITH_TIMEOUT(entry(*WindowInspector::kept(*w), file("a.avi")).seen, 5000);
         for (Qt::Key key : row.keys)
@@ -251,9 +203,8 @@ private slots:
         QCOMPARE(list->item(list->currentItem())->getSubItemText(1, 0), QString("a.avi"));
         QCOMPARE(list->item(list->currentItem())->mark(), row.mark);
         w.reset();
-        const Positions::Entry after = entry(Positions(places()), file("a.avi"));
-        QCOMPARE(after.seconds, row.keptAfter);
-        QCOMPARE(after.seen, row.seenAfter);
+        QCOMPARE(onDisk("a.avi").seconds, row.keptAfter);
+        QCOMPARE(onDisk("a.avi").seen, row.seenAfter);
     }
 
     // In "list": sub/, a.avi at 47:10, b.avi seen and played last, c.avi: another file of its
@@ -273,9 +224,10 @@ private slots:
     {
         QFETCH(QByteArray, settings);
         QFETCH(QStringList, marks);
-        keep({{"list/b.avi", 0, true}, {"list/a.avi", 2830, false}});
-        writeFile(places(), readFile(places()) + "2830 - 1 " + fsEncode(file("list/c.avi")) + "\n");
-        auto w = window(settings, file("list"));
+        keep("list/b.avi", 0, true);
+        keep("list/a.avi", 2830);
+        keep("list/c.avi", 2830, false, 1);
+        auto w = window(settings, media.filePath("list"));
         ZListBox *list = WindowInspector::list(*w);
         QStringList names, shown;
         for (int i = 0; i < list->count(); ++i) {
