@@ -194,3 +194,18 @@ done
 
 // The non-empty lines of a file the fake player writes.
 inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }
+
+// Removes what the fake player noted before.
+inline void clearLogs()
+{
+    for (const char *log : {"pid", "args.log", "played.log", "input.log", "probes.log", "done.log"})
+        QFile::remove(dirFile(log));
+}
+
+// Plays the file at path in w, once the fake player runs.
+inline void startPlaying(ZFileSelectDialog &w, const QString &path)
+{
+    clearLogs();
+    w.playFile(path);
+    QTRY_VERIFY(QFile::exists(dirFile("pid")));
+}

@@ -1,4 +1,4 @@
-// Playback against the fake player, with the CPU operating point and the display timer around it.
+// Playback with the fake player, the CPU operating point and the display timer around it.
 
 #include "platform/lm.h"
 #include "playback/playbacklimits.h"
@@ -12,7 +12,7 @@ const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosyn
                                "0", "-slave", "-quiet", "-idle", "-framedrop", "-font",
                                "/usr/language/fonts/AMCSL.TTF"};
 
-// The keys pressed while a clip plays, then the window's activation changes.
+// Keys pressed while a clip plays, then changes of the window's activation.
 struct KeysRow
 {
     QList<Qt::Key> keys;
@@ -49,20 +49,12 @@ class PlaybackTest : public QObject
         QApplication::sendEvent(w.get(), &e);
     }
 
-    void play(ZFileSelectDialog &win, const QString &path)
-    {
-        QFile::remove(dirFile("input.log"));
-        win.playFile(path);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dirFile("input.log")), 5000);
-    }
-
 private slots:
     void initTestCase()
     {
         writeScript(dirFile("mplayer"), FakePlayer);
         setSystemSettingsPath(tmp.filePath("none.cfg"));
         DeviceControl::setShellRunner([this](const QByteArray &c) { return commands << c, 0; });
-        DeviceControl::setCpuOperatingPointPath(tmp.filePath("op"));
         writeFile(clip = tmp.filePath("film.avi"), "not really a film");
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
@@ -77,47 +69,34 @@ private slots:
     void init()
     {
         qunsetenv("FAKE_PLAYER");
-        QFile::remove(dirFile("identify.txt"));
         commands.clear();
-    }
-
-    void cleanup()
-    {
-        if (WindowInspector::playing(*w))
-            QTest::keyClick(w.get(), Qt::Key_F2);
     }
 
     void keysAndStates_data()
     {
         QTest::addColumn<KeysRow>("row");
         const QEvent::Type in = QEvent::WindowActivate, out = QEvent::WindowDeactivate;
-        QTest::newRow("every key") << KeysRow{
-            {Qt::Key_Right, Qt::Key_Left, Qt::Key_3, Qt::Key_1, Qt::Key_PageUp, Qt::Key_PageDown,
-             Qt::Key_F1, Qt::Key_Return},
-            {},
+        const QList<Qt::Key> all{Qt::Key_Right, Qt::Key_Left, Qt::Key_3, Qt::Key_1,
+                                 Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_F1, Qt::Key_2,
+                                 Qt::Key_Up, Qt::Key_Return};
+        QTest::newRow("every key, and two outside the table") << KeysRow{all, {},
             {"seek +30", "seek -30", "seek +300", "seek -300", "volume 1", "volume 0", "osd",
-             "pause"},
-            true};
-        const QList<Qt::Key> pause{Qt::Key_Return};
-        QTest::newRow("pause twice")
-            << KeysRow{{Qt::Key_Return, Qt::Key_Return}, {}, {"pause", "pause"}, false};
-        QTest::newRow("pause, seek, pause") << KeysRow{
-            {Qt::Key_Return, Qt::Key_Right, Qt::Key_Return}, {}, {"pause", "seek +30", "pause"},
-            true};
+             "pause"}, true};
+        const QList<Qt::Key> seekWhilePaused{Qt::Key_Return, Qt::Key_Right, Qt::Key_Return,
+                                             Qt::Key_Return};
+        QTest::newRow("pause, seek, pause twice")
+            << KeysRow{seekWhilePaused, {}, {"pause", "seek +30", "pause", "pause"}, false};
         QTest::newRow("paused: deactivate, activate")
-            << KeysRow{pause, {out, in}, {"pause", "pause"}, false};
+            << KeysRow{{Qt::Key_Return}, {out, in}, {"pause", "pause"}, false};
         QTest::newRow("playing: activate, deactivate twice")
             << KeysRow{{}, {in, out, out}, {"pause"}, true};
-        QTest::newRow("keys outside the table")
-            << KeysRow{{Qt::Key_Return, Qt::Key_2, Qt::Key_Up}, {}, {"pause"}, true};
     }
 
-    // Every row ends with F2, paused or not: "quit" alone, and the list back; then, idle, keys
-    // are only printed.
+    // Every row ends with F2, paused or not: "quit" alone; then, idle, keys are only printed.
     void keysAndStates()
     {
         QFETCH(KeysRow, row);
-        play(*w, clip);
+        startPlaying(*w, clip);
         QVERIFY(WindowInspector::playing(*w));
         QVERIFY(w->isFullScreenMode());
         QVERIFY(!WindowInspector::list(*w)->isVisible());
@@ -129,6 +108,9 @@ private slots:
             focus(type);
         QCOMPARE(WindowInspector::paused(*w), row.paused);
         QTest::keyClick(w.get(), Qt::Key_F2);
+        QVERIFY(!WindowInspector::paused(*w));
+        QCOMPARE(logLines("input.log"), row.sent << "quit"); // complete: the player has ended
+        QCOMPARE(logLines("args.log"), FixedArgs + QStringList{clip});
         const int timerCalls = LM_displayTimerState().calls;
         StdoutCapture out;
         QTest::keyClick(w.get(), Qt::Key_Right);
@@ -137,32 +119,29 @@ private slots:
         focus(QEvent::WindowActivate);
         const QStringList printed{"pressed 0x1014", "pressed 0x1031", "WindowDeactivate"};
         QCOMPARE(out.lines(), printed);
-        QCOMPARE(logLines("input.log"), row.sent << "quit"); // complete: the player has ended
-        QVERIFY(!WindowInspector::paused(*w));
         QCOMPARE(LM_displayTimerState().calls, timerCalls);
     }
 
-    // The probe's size decides scaling.
+    // The frame's size decides scaling; the player gets the option.
     void playerArguments()
     {
         const struct { int width, height; bool scaled; } rows[] = {
             {1024, 944, false}, {1024, 945, true}, {1280, 720, false}, {1280, 768, true}};
-        for (auto r : rows) {
-            const QString size = QString("ID_VIDEO_WIDTH=%1\nID_VIDEO_HEIGHT=%2\n");
-            writeFile(dirFile("identify.txt"), size.arg(r.width).arg(r.height).toUtf8());
-            play(*w, clip);
-            const QStringList scale{"-vf", "scale=320:240"};
-            QCOMPARE(logLines("args.log"), FixedArgs + (r.scaled ? scale : QStringList()) << clip);
-            QTest::keyClick(w.get(), Qt::Key_F2);
-        }
+        for (auto r : rows)
+            QCOMPARE(needsScaling(r.width, r.height), r.scaled);
+        writeFile(dirFile("identify.txt"), "ID_VIDEO_WIDTH=1024\nID_VIDEO_HEIGHT=945\n");
+        startPlaying(*w, clip);
+        const QStringList scaled{"-vf", "scale=320:240"};
+        QCOMPARE(logLines("args.log"), FixedArgs + scaled << clip);
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QFile::remove(dirFile("identify.txt"));
     }
 
     void commandLineText() // % stands for the player's fixed text
     {
         const struct { const char *dir, *path; bool scale; QString expected; } rows[] = {
             {"/mnt/card/mplayer/", "/mnt/a.avi", false, "/mnt/card/mplayer/% '/mnt/a.avi'"},
-            {"/opt/m/", "/x/big.mkv", true, "/opt/m/%-vf scale=320:240  '/x/big.mkv'"},
-            {"", "it's.avi", false, "% 'it'\\''s.avi'"},
+            {"", "it's.avi", true, "%-vf scale=320:240  'it'\\''s.avi'"},
             {"/app's $(touch pwned)/", "/a.avi", false, "'/app'\\''s $(touch pwned)/'% '/a.avi'"}};
         const QString fixed = "mplayer " + FixedArgs.join(' ') + " ";
         for (auto r : rows)
@@ -175,7 +154,7 @@ private slots:
     {
         for (const QByteArray mode : {"flood", "deaf", ""}) {
             qputenv("FAKE_PLAYER", mode);
-            play(*w, clip);
+            startPlaying(*w, clip);
             for (int i = 0; !mode.isEmpty() && i < 400; ++i) // far more than the socket holds
                 w->sendCommand(QByteArray(999, 'x').append('\n').constData());
             QTest::keyClick(w.get(), Qt::Key_Right);
@@ -199,8 +178,8 @@ private slots:
         QTest::newRow("player ends by itself") << StopRow{"die", "333\n", 5, {pm, op333}};
     }
 
-    // The stop, by F2 or the player's own end, restores what playback raised (no saved point:
-    // none) and resets the timer.
+    // The stop, by F2 or the player's own end, brings the list back, restores what playback
+    // raised (no saved point: none) and resets the timer.
     void stopRestoresTimerAndCpu()
     {
         QFETCH(StopRow, row);
@@ -214,7 +193,7 @@ private slots:
         WindowInspector::setHiSpeed(other, !row.restore.isEmpty());
         LM_resetDisplayTimerState();
         qputenv("FAKE_PLAYER", row.player);
-        play(other, clip);
+        startPlaying(other, clip);
         if (row.player.isEmpty())
             QTest::keyClick(&other, Qt::Key_F2);
         QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(other), 2000);

@@ -1,5 +1,5 @@
-// RESUME against the fake player, which answers get_property time_pos: what is kept and when, the
-// player sent back, what is forgotten, the list's marks and current row.
+// RESUME with the fake player answering get_property time_pos: what is kept and when, where the
+// player is sent back, what is forgotten, the list's marks and current row.
 
 #include "platform/safesave.h"
 #include "settings/devicecontrol.h"
@@ -10,8 +10,8 @@ namespace {
 const char Query[] = "pausing_keep_force get_property time_pos";
 const QByteArray ResumeOn = "[PLAYBACK]\nRESUME=YES\n";
 
-// The file kept at `kept` s, seen or not; otherFile: another file of its name is kept. resumedAt:
-// the place the player is sent to and shows, empty when it is not sent anywhere.
+// The file kept at `kept` s; otherFile: another file of its name is kept. resumedAt: the place
+// the player is sent to and shows, empty when it is sent nowhere.
 struct ResumeRow
 {
     QByteArray name;
@@ -46,34 +46,23 @@ class ResumeTest : public QObject
 
     QByteArray file(const QByteArray &name) { return fsEncode(media.path()) + '/' + name; }
     static QString places() { return dirFile("positions.txt"); }
-    static ino_t inode(const QString &path)
-    {
-        struct stat st = {};
-        stat(fsEncode(path).constData(), &st);
-        return st.st_ino;
-    }
+    static QDateTime written() { return QFileInfo(places()).lastModified(); }
 
-    // The file of places with the file `name` (its size, 0, plus one if it is another file).
-    void keep(const QByteArray &name, qint64 seconds, bool seen = false, int size = 0)
+    // Adds the file to the file of places, as played before those there; the files are empty:
+    // another size is another file.
+    void keep(const QByteArray &name, qint64 seconds, bool seen = false, bool otherSize = false)
     {
         const QByteArray line = QByteArray::number(seconds) + (seen ? " seen " : " - ")
-            + QByteArray::number(size) + ' ' + file(name) + '\n';
+            + (otherSize ? "1 " : "0 ") + file(name) + '\n';
         writeFile(places(), readFile(places()) + line);
     }
 
-    std::unique_ptr<ZFileSelectDialog> window(const QByteArray &settings, const QString &folder)
-    {
-        QFile::remove(dirFile("input.log"));
-        return activeWindow(folder, settings);
-    }
-
-    // The entry of the file, empty, in kept.
     static Positions::Entry entry(const Positions &kept, const QByteArray &path)
     {
         const Positions::Entry *e = kept.find(path, 0);
         return e ? *e : Positions::Entry{};
     }
-    Positions::Entry onDisk(const QByteArray &name) { return entry(Positions(places()), file(name)); }
+    Positions::Entry onDisk(const char *name) { return entry(Positions(places()), file(name)); }
 
 private slots:
     void initTestCase()
@@ -88,7 +77,11 @@ private slots:
             QCOMPARE(fclose(fopen(file(name).constData(), "w")), 0);
     }
 
-    void init() { QFile::remove(places()); }
+    void init()
+    {
+        QFile::remove(places());
+        QFile::remove(dirFile("input.log"));
+    }
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(noChildren(), 3000); }
 
     void kept_data()
@@ -108,15 +101,15 @@ private slots:
         qputenv("FAKE_PLAYER", "plays");
         qputenv("FAKE_STEP", then == Then::Play ? "1" : "0");
         keep("a.avi", 100);
-        ino_t last = inode(places());
-        auto w = window(ResumeOn, media.path());
+        QDateTime last = written();
+        auto w = activeWindow(media.path(), ResumeOn);
         w->playFile(fsDecode(file("a.avi")));
-        QTRY_VERIFY_WITH_TIMEOUT(inode(places()) != last, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(written() != last, 5000);
         QElapsedTimer since;
         since.start();
         if (then == Then::Play) {
-            last = inode(places());
-            QTRY_VERIFY_WITH_TIMEOUT(inode(places()) != last, 8000);
+            last = written();
+            QTRY_VERIFY_WITH_TIMEOUT(written() != last, 8000);
             QVERIFY2(since.elapsed() >= 4000, "two writes within 4 s");
             QCOMPARE_GT(onDisk("a.avi").seconds, 100);
             return;
@@ -154,25 +147,25 @@ private slots:
         qputenv("FAKE_PLAYER", "slow");
         keep(row.name, row.kept, row.seen, row.otherFile);
         const QByteArray before = readFile(places());
-        auto w = window(row.resumeOff ? "" : ResumeOn, media.path());
+        auto w = activeWindow(media.path(), row.resumeOff ? "" : ResumeOn);
         w->playFile(fsDecode(file(row.name)));
         const QString seek = QString("seek %1 2").arg(row.kept);
-        const QString wanted = row.resumedAt.isEmpty() ? Query : seek;
-        QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").contains(wanted), 5000);
+        const bool resumed = !row.resumedAt.isEmpty();
+        QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").contains(resumed ? seek : Query), 5000);
         QTest::qWait(300);
         QTest::keyClick(w.get(), Qt::Key_F2);
         QStringList sent = logLines("input.log");
         QCOMPARE(sent.value(0), QString(Query));
         sent.removeAll(Query);
         const QString osd = QString("osd_show_text \"Resumed at %1\" 2000").arg(row.resumedAt);
-        const QStringList resumed{seek, osd, "quit"};
-        QCOMPARE(sent, row.resumedAt.isEmpty() ? QStringList{"quit"} : resumed);
+        QStringList expected = resumed ? QStringList{seek, osd} : QStringList();
+        QCOMPARE(sent, expected << "quit");
         w.reset();
         if (row.resumeOff) {
             QCOMPARE(readFile(places()), before);
             return;
         }
-        QCOMPARE(onDisk(row.name).seconds, row.resumedAt.isEmpty() ? 0 : row.kept);
+        QCOMPARE(onDisk(row.name).seconds, resumed ? row.kept : 0);
         QCOMPARE(onDisk(row.name).seen, row.seen);
     }
 
@@ -191,7 +184,7 @@ private slots:
         QFETCH(ForgetRow, row);
         qputenv("FAKE_PLAYER", row.player);
         keep("a.avi", 2830);
-        auto w = window(ResumeOn, media.path());
+        auto w = activeWindow(media.path(), ResumeOn);
         ZListBox *list = WindowInspector::list(*w);
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").contains("seek 2830 2"), 5000);
@@ -208,50 +201,38 @@ private slots:
     }
 
     // In "list": sub/, a.avi at 47:10, b.avi seen and played last, c.avi: another file of its
-    // name kept. Marks beside the names, the start on b.avi, going up onto sub; without RESUME,
-    // none of it.
-    void listing_data()
-    {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QStringList>("marks");
-        QTest::addColumn<int>("startRow");
-        QTest::addColumn<int>("rowAfterGoingUp");
-        QTest::newRow("RESUME") << ResumeOn << QStringList{"", "", "47:10", "\u2714", ""} << 3 << 1;
-        QTest::newRow("RESUME absent") << QByteArray() << QStringList(5, "") << 0 << 0;
-    }
-
+    // name kept. The marks, drawn at the right end of a row, the start on b.avi, going up onto
+    // sub; without RESUME, none of it.
     void listing()
     {
-        QFETCH(QByteArray, settings);
-        QFETCH(QStringList, marks);
         keep("list/b.avi", 0, true);
         keep("list/a.avi", 2830);
-        keep("list/c.avi", 2830, false, 1);
-        auto w = window(settings, media.filePath("list"));
-        ZListBox *list = WindowInspector::list(*w);
-        QStringList names, shown;
-        for (int i = 0; i < list->count(); ++i) {
-            names << list->item(i)->getSubItemText(1, 0);
-            shown << list->item(i)->mark();
+        keep("list/c.avi", 2830, false, true);
+        for (bool on : {true, false}) {
+            auto w = activeWindow(media.filePath("list"), on ? ResumeOn : "");
+            ZListBox *list = WindowInspector::list(*w);
+            QStringList names, marks;
+            for (int i = 0; i < list->count(); ++i) {
+                names << list->item(i)->getSubItemText(1, 0);
+                marks << list->item(i)->mark();
+            }
+            QCOMPARE(names, QStringList({"..", "sub", "a.avi", "b.avi", "c.avi"}));
+            const QStringList shown{"", "", "47:10", "\u2714", ""};
+            QCOMPARE(marks, on ? shown : QStringList(5, ""));
+            QCOMPARE(list->currentItem(), on ? 3 : 0);
+            WindowInspector::select(*w, 1);
+            WindowInspector::select(*w, 0);
+            QCOMPARE(list->currentItem(), on ? 1 : 0);
+            const QImage shot = list->viewport()->grab().toImage();
+            const auto inkAtRight = [&](int row) {
+                const QRect r = list->visualRect(list->model()->index(row, 0));
+                QImage end = shot.copy(r.right() - 24, r.top(), 24, r.height()), plain = end;
+                plain.fill(shot.pixel(r.right(), r.top()));
+                return end != plain;
+            };
+            QCOMPARE(inkAtRight(2), on);
+            QVERIFY(!inkAtRight(4));
         }
-        QCOMPARE(names, QStringList({"..", "sub", "a.avi", "b.avi", "c.avi"}));
-        QCOMPARE(shown, marks);
-        QTEST(list->currentItem(), "startRow");
-        WindowInspector::select(*w, 1);
-        WindowInspector::select(*w, 0);
-        QTEST(list->currentItem(), "rowAfterGoingUp");
-        // Drawn at the right end of a.avi's row, where c.avi's has nothing.
-        const QImage shot = list->viewport()->grab().toImage();
-        const auto inkAtRight = [&](int row) {
-            const QRect r = list->visualRect(list->model()->index(row, 0));
-            for (int x = r.right() - 24; x < r.right(); ++x)
-                for (int y = r.top(); y <= r.bottom(); ++y)
-                    if (shot.pixel(x, y) != shot.pixel(r.right(), r.top()))
-                        return true;
-            return false;
-        };
-        QCOMPARE(inkAtRight(2), !settings.isEmpty());
-        QVERIFY(!inkAtRight(4));
     }
 
     // Paths kept byte for byte, whatever they hold; the 1,000 played last.
