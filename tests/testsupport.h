@@ -9,6 +9,7 @@
 #include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
+#include "settings/devicecontrol.h"
 #include "settings/systemsettings.h"
 
 #include <QTemporaryDir>
@@ -139,7 +140,7 @@ private:
         return QTest::qExec(&test, argc, argv); \
     }
 
-// The fake player of the window tests, for writeScript(dirFile("mplayer"), FakePlayer). A probe
+// The fake player of the window tests (useFakePlayer() installs it). A probe
 // notes "PID FILE" in probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in
 // done.log. A play run notes its PID in pid, its arguments in args.log, its file in played.log and
 // its input in input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
@@ -194,6 +195,14 @@ done
 
 // The non-empty lines of a file the fake player writes.
 inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }
+
+// The fake player as the program's player, with no system settings and no shell command run.
+inline void useFakePlayer()
+{
+    writeScript(dirFile("mplayer"), FakePlayer);
+    setSystemSettingsPath(dirFile("none.cfg"));
+    DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
+}
 
 // Removes what the fake player noted before.
 inline void clearLogs()

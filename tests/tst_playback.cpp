@@ -2,7 +2,6 @@
 
 #include "platform/lm.h"
 #include "playback/playbacklimits.h"
-#include "settings/devicecontrol.h"
 #include "testsupport.h"
 #include <QLabel>
 
@@ -52,8 +51,7 @@ class PlaybackTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeScript(dirFile("mplayer"), FakePlayer);
-        setSystemSettingsPath(tmp.filePath("none.cfg"));
+        useFakePlayer();
         DeviceControl::setShellRunner([this](const QByteArray &c) { return commands << c, 0; });
         writeFile(clip = tmp.filePath("film.avi"), "not really a film");
         w = std::make_unique<ZFileSelectDialog>();

@@ -58,10 +58,9 @@ class ProbeAheadTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeScript(dirFile("mplayer"), FakePlayer);
+        useFakePlayer();
         writeFile(dirFile("identify.txt"), "ID_VIDEO_WIDTH=640\n");
         qputenv("FAKE_PLAYER", "plays");
-        setSystemSettingsPath(media.filePath("none.cfg"));
         for (const char *name : {"a.avi", "b.avi", "c.avi"})
             writeFile(media.filePath(name), "not really a film");
     }

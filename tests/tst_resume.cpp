@@ -2,7 +2,6 @@
 // player is sent back, what is forgotten, the list's marks and current row.
 
 #include "platform/safesave.h"
-#include "settings/devicecontrol.h"
 #include "testsupport.h"
 
 namespace {
@@ -67,10 +66,8 @@ class ResumeTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeScript(dirFile("mplayer"), FakePlayer);
+        useFakePlayer();
         writeFile(dirFile("identify.txt"), "ID_LENGTH=3600.00\n");
-        setSystemSettingsPath(media.filePath("none.cfg"));
-        DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         QVERIFY(QDir(media.path()).mkpath("list/sub"));
         // fopen: QFile would spell a name that is not UTF-8 in UTF-8.
         for (const char *name : {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"})

@@ -1,7 +1,6 @@
 // Long and hostile runs: many play/stop cycles, players that misbehave, unusable settings files,
 // a huge folder.
 
-#include "settings/devicecontrol.h"
 #include "testsupport.h"
 #include <QRandomGenerator>
 
@@ -40,11 +39,9 @@ class RobustnessTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeScript(dirFile("mplayer"), FakePlayer);
+        useFakePlayer();
         qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
         qputenv("MORVANE_PLAYER_LOG", tmp.filePath("runs.log").toUtf8());
-        setSystemSettingsPath(tmp.filePath("none.cfg"));
-        DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         writeFile(tmp.filePath("film.avi"), "not really a film");
         mkfifo(QFile::encodeName(tmp.filePath("fifo.avi")).constData(), 0600);
         QFile::link("/dev/zero", tmp.filePath("zero.avi"));

@@ -2,7 +2,6 @@
 // the end of a file, the sound screen.
 
 #include "platform/znowplaying.h"
-#include "settings/devicecontrol.h"
 #include "testsupport.h"
 
 namespace {
@@ -50,10 +49,8 @@ class SessionTest : public QObject
 private slots:
     void initTestCase()
     {
-        writeScript(dirFile("mplayer"), FakePlayer);
+        useFakePlayer();
         qputenv("FAKE_POS", "12");
-        setSystemSettingsPath(media.filePath("none.cfg"));
-        DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
         for (const char *name : {"a.avi", "b.avi", "c.avi"})
             writeFile(media.filePath(name), "not really a film");
     }
