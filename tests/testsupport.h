@@ -140,9 +140,8 @@ private:
         return QTest::qExec(&test, argc, argv); \
     }
 
-// The fake player of the window tests (useFakePlayer() installs it). A probe
-// notes "PID FILE" in probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in
-// done.log. A play run notes its PID in pid, its arguments in args.log, its file in played.log and
+// The fake player of the window tests (useFakePlayer() installs it). A probe notes "PID FILE" in
+// probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in done.log. A play run notes its PID in pid, its arguments in args.log, its file in played.log and
 // its input in input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
 // FAKE_PLAYER (unset: says nothing and reads): plays; slow (starts once asked); fails (to open);
 // ends (FAKE_END s on, or after its first answer); sound (tags, no video); die; deaf (reads

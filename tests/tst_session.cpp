@@ -41,8 +41,7 @@ class SessionTest : public QObject
     std::unique_ptr<ZFileSelectDialog> window(const QByteArray &player, const QByteArray &settings)
     {
         qputenv("FAKE_PLAYER", player);
-        for (const char *log : {"played.log", "input.log"})
-            QFile::remove(dirFile(log));
+        clearLogs();
         return activeWindow(media.path(), settings);
     }
 
