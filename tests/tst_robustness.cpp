@@ -28,14 +28,6 @@ class RobustnessTest : public QObject
 
     QTemporaryDir tmp;
 
-    void play(ZFileSelectDialog &w, const QString &name)
-    {
-        for (const char *log : {"pid", "input.log", "probes.log"})
-            QFile::remove(dirFile(log));
-        w.playFile(tmp.filePath(name));
-        QTRY_VERIFY(QFile::exists(dirFile("pid")));
-    }
-
 private slots:
     void initTestCase()
     {
@@ -61,7 +53,7 @@ private slots:
                 fds = openDescriptors();
                 rss = residentKiB();
             }
-            play(w, "film.avi");
+            startPlaying(w, tmp.filePath("film.avi"));
             QTest::keyClick(&w, i % 2 ? Qt::Key_Right : Qt::Key_F1);
             QTest::keyClick(&w, Qt::Key_F2);
             QVERIFY(!WindowInspector::playing(w));
@@ -97,7 +89,7 @@ private slots:
         w.show();
         QElapsedTimer t;
         t.start();
-        play(w, file);
+        startPlaying(w, tmp.filePath(file));
         for (int i = 0; i < 600; ++i)
             QTest::keyClick(&w, i % 2 ? Qt::Key_Right : Qt::Key_Left);
         QVERIFY2(t.elapsed() < 2000, qPrintable(elapsed(t)));
