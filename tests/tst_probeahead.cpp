@@ -131,7 +131,7 @@ private slots:
     {
         QFETCH(EnterRow, row);
         const bool answered = row.atEnter == Probe::Answered;
-        auto w = window(row.probeAhead, answered ? "0" : "1.2", 1);
+        auto w = window(row.probeAhead, answered ? "0" : "1.5", 1);
         if (row.atEnter != Probe::NotStarted)
             QTRY_COMPARE(logLines(answered ? "done.log" : "probes.log").size(), 1);
         enter(*w);
