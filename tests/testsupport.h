@@ -141,8 +141,9 @@ private:
     }
 
 // The fake player of the window tests (useFakePlayer() installs it). A probe notes "PID FILE" in
-// probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in done.log. A play run notes its PID in pid, its arguments in args.log, its file in played.log and
-// its input in input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
+// probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in done.log. A play run
+// notes its PID in pid, its arguments in args.log, its file in played.log and its input in
+// input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
 // FAKE_PLAYER (unset: says nothing and reads): plays; slow (starts once asked); fails (to open);
 // ends (FAKE_END s on, or after its first answer); sound (tags, no video); die; deaf (reads
 // nothing); stubborn (ignores input, EOF and TERM); flood (4 MB before it reads); floods (as it
@@ -173,7 +174,9 @@ case "$FAKE_PLAYER" in
 esac
 [ "$FAKE_PLAYER" = sound ] && printf 'Clip info:\n Title: Song\n Artist: Band\nVideo: no video\n'
 case "$FAKE_PLAYER" in plays|ends|sound) start;; esac
-[ "$FAKE_PLAYER" = ends ] && [ -n "$FAKE_END" ] && (sleep "$FAKE_END"; echo "EOF code: 1  ") &
+if [ "$FAKE_PLAYER" = ends ] && [ -n "$FAKE_END" ]; then
+    (sleep "$FAKE_END"; echo "EOF code: 1  ") &
+fi
 while IFS= read -r line; do
     printf '%s\n' "$line" >>"$here/input.log"
     set -f; set -- $line; set +f
