@@ -140,14 +140,8 @@ private:
         return QTest::qExec(&test, argc, argv); \
     }
 
-// The fake player of the window tests (useFakePlayer() installs it). A probe notes "PID FILE" in
-// probes.log, waits FAKE_PROBE s, prints identify.txt and notes its PID in done.log. A play run
-// notes its PID in pid, its arguments in args.log, its file in played.log and its input in
-// input.log; it starts at FAKE_POS s and goes FAKE_STEP s on at each question.
-// FAKE_PLAYER (unset: says nothing and reads): plays; slow (starts once asked); fails (to open);
-// ends (FAKE_END s on, or after its first answer); sound (tags, no video); die; deaf (reads
-// nothing); stubborn (ignores input, EOF and TERM); flood (4 MB before it reads); floods (as it
-// reads); real (MPlayer through the adapter MORVANE_ADAPTER).
+// The fake player: it notes what it is given in the files named below and acts as FAKE_PLAYER
+// says (unset: prints nothing and reads; real: MPlayer through MORVANE_ADAPTER).
 inline const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
 case " $* " in *" -identify "*)
@@ -169,7 +163,6 @@ case "$FAKE_PLAYER" in
     deaf) exec sleep 600;;
     stubborn) trap '' TERM HUP INT; while :; do sleep 1; done;;
     flood) head -c 4000000 /dev/zero;;
-    floods) yes "a line of player output that nobody reads" &;;
     plays|slow|fails|ends|sound) echo "Playing $file.";;
 esac
 [ "$FAKE_PLAYER" = sound ] && printf 'Clip info:\n Title: Song\n Artist: Band\nVideo: no video\n'
@@ -195,10 +188,9 @@ while IFS= read -r line; do
 done
 )";
 
-// The non-empty lines of a file the fake player writes.
 inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }
 
-// The fake player as the program's player, with no system settings and no shell command run.
+// The fake player plays; no system settings, no shell command run.
 inline void useFakePlayer()
 {
     writeScript(dirFile("mplayer"), FakePlayer);
@@ -206,14 +198,12 @@ inline void useFakePlayer()
     DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
 }
 
-// Removes what the fake player noted before.
 inline void clearLogs()
 {
     for (const char *log : {"pid", "args.log", "played.log", "input.log", "probes.log", "done.log"})
         QFile::remove(dirFile(log));
 }
 
-// Plays the file at path in w, once the fake player runs.
 inline void startPlaying(ZFileSelectDialog &w, const QString &path)
 {
     clearLogs();

@@ -1,5 +1,4 @@
-// The probe beside the event loop, probing ahead where the cursor rests, the answers kept for the
-// run; and the keys that come before the player or with the Enter that chose the file.
+// Probing ahead where the cursor rests, and the keys that come with the Enter that plays.
 
 #include "playback/playersession.h"
 #include "testsupport.h"
@@ -9,10 +8,7 @@ namespace {
 // How far the probe of a.avi has come when Enter is pressed on it.
 enum class Probe { NotStarted, Running, Answered };
 
-// After the Enter on a.avi: keys (during the probe unless it had answered); then, once the player
-// plays and the Enter is a half second old, a held Enter's repeats as X11 makes them: each a
-// release and a press with one time stamp, the press marked as a repeat or (as Qt may leave it)
-// not.
+// Keys pressed after the Enter on a.avi; then, once it plays, a held Enter's repeats.
 struct EnterRow
 {
     bool probeAhead;
@@ -39,7 +35,7 @@ class ProbeAheadTest : public QObject
 
     QTemporaryDir media;
 
-    // The window, the cursor from ".." onto row `row` (a.avi is 1), where it rests.
+    // The window, the cursor moved down `row` times from "..".
     std::unique_ptr<ZFileSelectDialog> window(bool probeAhead, const char *probeSeconds, int row)
     {
         qputenv("FAKE_PROBE", probeSeconds);
@@ -115,18 +111,14 @@ private slots:
         const QList<Qt::Key> keys{Qt::Key_Right, Qt::Key_Return}, stop{Qt::Key_F2};
         const QList<Qt::Key> again{Qt::Key_Return};
         const Probe none = Probe::NotStarted, runs = Probe::Running, ready = Probe::Answered;
-        QTest::newRow("off: keys during the probe") << EnterRow{false, none, keys, 0};
         QTest::newRow("on: keys during the probe") << EnterRow{true, runs, keys, 0};
         QTest::newRow("on, answer ready: double Enter") << EnterRow{true, ready, again, 0};
         QTest::newRow("off: held Enter") << EnterRow{false, none, {}, 3};
-        QTest::newRow("on, answer ready: held Enter") << EnterRow{true, ready, {}, 2};
         QTest::newRow("off: F2 during the probe") << EnterRow{false, none, stop, 0};
-        QTest::newRow("on: F2 during the probe") << EnterRow{true, runs, stop, 0};
     }
 
-    // The window answers keys while a probe runs, and Enter waits for a probe running, starting
-    // none. None of these keys pauses the clip, nor reaches the player; F2 stops at once. A
-    // deliberate Enter later on pauses.
+    // Enter waits for a running probe; no key here pauses or reaches the player; F2 stops at once.
+    // A deliberate Enter later pauses.
     void keysWithTheEnter()
     {
         QFETCH(EnterRow, row);
@@ -144,8 +136,7 @@ private slots:
             QVERIFY(!WindowInspector::playing(*w));
             QVERIFY(WindowInspector::list(*w)->isVisible());
             QVERIFY(!w->isFullScreenMode());
-            QCOMPARE(noChildren(), !row.probeAhead); // probing ahead, it goes on for the cursor
-            QTRY_COMPARE(logLines("done.log").size(), int(row.probeAhead));
+            QVERIFY(noChildren());
             QTest::qWait(300);
             QCOMPARE(logLines("played.log"), QStringList());
             return;
