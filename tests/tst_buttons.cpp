@@ -1,5 +1,4 @@
-// Buttons as keys: the table, its [GAMEPAD] lines, held directions and Back, media keys in the
-// window.
+// Buttons as keys: the table, its [GAMEPAD] lines, held buttons, media keys in the window.
 
 #include "platform/buttonkeys.h"
 #include "platform/gamepad.h"
@@ -75,8 +74,7 @@ private slots:
             {PadButton::X, 0, Qt::Key_F1}, {PadButton::Y, Qt::Key_F3, 0},
             {PadButton::Start, Qt::Key_F3, 0}, {PadButton::L1, Qt::Key_PageUp, Qt::Key_1},
             {PadButton::R1, Qt::Key_PageDown, Qt::Key_3}, {PadButton::L2, 0, Qt::Key_PageDown},
-            {PadButton::R2, 0, Qt::Key_PageUp}, {PadButton::Guide, 0, 0}, {PadButton::L3, 0, 0},
-            {PadButton::R3, 0, 0}};
+            {PadButton::R2, 0, Qt::Key_PageUp}, {PadButton::Guide, 0, 0}};
         for (const TableRow &row : rows) {
             for (bool playing : {false, true}) {
                 window->setFullScreenMode(playing, false);
@@ -110,8 +108,7 @@ private slots:
         }
     }
 
-    // A held direction: the first repeat after 400 ms, then one every 50 ms, none after it is let
-    // go.
+    // A held direction repeats after 400 ms, then every 50 ms, until let go; A does not.
     void heldDirectionRepeats()
     {
         keys->press(PadButton::Down);
@@ -126,7 +123,7 @@ private slots:
         }
         QTest::qWait(200);
         QCOMPARE(window->presses.size(), presses.size());
-        keys->press(PadButton::A); // not a direction: once
+        keys->press(PadButton::A);
         QTest::qWait(600);
         QCOMPARE(window->presses.size(), presses.size() + 1);
     }
@@ -147,8 +144,7 @@ private slots:
         keys->release(PadButton::Back);
     }
 
-    // In Morvane's window: media keys act as their buttons, and Escape (B) goes up, only when the
-    // settings say so.
+    // In Morvane's window media keys act as their buttons only when the settings say so.
     void mediaKeysInTheWindow()
     {
         QTemporaryDir media;

@@ -1,6 +1,5 @@
 // Probing ahead where the cursor rests, and the keys that come with the Enter that plays.
 
-#include "playback/playersession.h"
 #include "testsupport.h"
 
 namespace {
@@ -172,25 +171,6 @@ private slots:
         QTRY_COMPARE(logLines("input.log"), QStringList{"pause"});
         QVERIFY(WindowInspector::paused(*w));
         QTest::keyClick(w.get(), Qt::Key_F2);
-    }
-
-    // The answers kept are bounded; the one used least recently goes first.
-    void boundedAnswers()
-    {
-        ProbeCache answers;
-        const auto stamp = [](int i) {
-            FileStamp made;
-            made.path = QByteArray::number(i);
-            return made;
-        };
-        for (int i = 0; i <= ProbeCache::Capacity; ++i) {
-            answers.keep(stamp(i), MediaInfo::unprobed());
-            if (i == 1)
-                QVERIFY(answers.find(stamp(0))); // used again: kept over the second
-        }
-        QCOMPARE(answers.size(), ProbeCache::Capacity);
-        QVERIFY(answers.find(stamp(0)));
-        QVERIFY(!answers.find(stamp(1)));
     }
 };
 
