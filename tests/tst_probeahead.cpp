@@ -16,17 +16,9 @@ struct EnterRow
     int heldRepeats;
 };
 
-struct ChangeRow
-{
-    QByteArray appended;
-    QDateTime modified; // invalid: left as it was
-    int probes;
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(EnterRow)
-Q_DECLARE_METATYPE(ChangeRow)
 
 class ProbeAheadTest : public QObject
 {
@@ -77,31 +69,26 @@ private slots:
 
     void changedFile_data()
     {
-        QTest::addColumn<ChangeRow>("row");
-        QTest::newRow("unchanged: played at once") << ChangeRow{"", QDateTime(), 1};
-        QTest::newRow("a byte longer") << ChangeRow{"x", QDateTime(), 2};
-        const QDateTime earlier = QDateTime::currentDateTime().addDays(-1);
-        QTest::newRow("modified earlier") << ChangeRow{"", earlier, 2};
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<int>("probes");
+        QTest::newRow("unchanged: played at once") << QByteArray() << 1;
+        QTest::newRow("a byte longer: probed again") << QByteArray("x") << 2;
     }
 
     void changedFile()
     {
-        QFETCH(ChangeRow, row);
+        QFETCH(QByteArray, appended);
+        QFETCH(int, probes);
         auto w = window(true, "0", 2);
         QTRY_COMPARE(logLines("done.log").size(), 1);
         for (int play = 1; play <= 2; ++play) {
-            if (play == 2) {
-                QFile file(media.filePath("b.avi"));
-                QVERIFY(file.open(QIODevice::Append));
-                QCOMPARE(file.write(row.appended), row.appended.size());
-                if (row.modified.isValid())
-                    QVERIFY(file.setFileTime(row.modified, QFileDevice::FileModificationTime));
-            }
             enter(*w);
             QTRY_COMPARE(logLines("played.log").size(), play);
             QTest::keyClick(w.get(), Qt::Key_F2);
+            if (play == 1 && !appended.isEmpty())
+                writeFile(media.filePath("b.avi"), "not really a film" + appended);
         }
-        QCOMPARE(logLines("probes.log").size(), row.probes);
+        QCOMPARE(logLines("probes.log").size(), probes);
     }
 
     void keysWithTheEnter_data()
@@ -133,8 +120,6 @@ private slots:
             QTest::keyClick(w.get(), key);
         if (row.keys.contains(Qt::Key_F2)) {
             QVERIFY(!WindowInspector::playing(*w));
-            QVERIFY(WindowInspector::list(*w)->isVisible());
-            QVERIFY(!w->isFullScreenMode());
             QVERIFY(noChildren());
             QTest::qWait(300);
             QCOMPARE(logLines("played.log"), QStringList());

@@ -33,6 +33,7 @@ private slots:
         qputenv("MORVANE_ADAPTER", MORVANE_APPDIR "/mplayer");
         writeFile(tmp.filePath("film.avi"), "not really a film");
         mkfifo(QFile::encodeName(tmp.filePath("fifo.avi")).constData(), 0600);
+        QFile::link("/dev/zero", tmp.filePath("zero.avi"));
     }
 
     void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(nothingLeft(), 2000); }
@@ -64,9 +65,11 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("stopMs");
         QTest::newRow("quits when told") << QByteArray() << "film.avi" << 200;
+        QTest::newRow("reads nothing") << QByteArray("deaf") << "film.avi" << 1000;
         QTest::newRow("ignores quit and TERM") << QByteArray("stubborn") << "film.avi" << 1000;
         QTest::newRow("floods its output") << QByteArray("flood") << "film.avi" << 1000;
         QTest::newRow("real MPlayer, FIFO") << QByteArray("real") << "fifo.avi" << 1000;
+        QTest::newRow("real MPlayer, link to /dev/zero") << QByteArray("real") << "zero.avi" << 1000;
     }
 
     // Choosing the file and 600 keys take < 2 s; F2 brings the list back within stopMs.
