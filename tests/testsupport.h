@@ -152,7 +152,6 @@ case " $* " in *" -identify "*)
     exit 0;; esac
 echo $$ >"$here/pid"
 [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
-printf '%s\n' "$@" >"$here/args.log"
 for file; do :; done
 echo "$file" >>"$here/played.log"
 : >>"$here/input.log"
@@ -200,7 +199,7 @@ inline void useFakePlayer()
 
 inline void clearLogs()
 {
-    for (const char *log : {"pid", "args.log", "played.log", "input.log", "probes.log", "done.log"})
+    for (const char *log : {"pid", "played.log", "input.log", "probes.log", "done.log"})
         QFile::remove(dirFile(log));
 }
 

@@ -7,9 +7,8 @@
 
 namespace {
 
-const QStringList FixedArgs = {"-af", "channels=2,resample=44100:0:0", "-autosync", "0", "-mc",
-                               "0", "-slave", "-quiet", "-idle", "-framedrop", "-font",
-                               "/usr/language/fonts/AMCSL.TTF"};
+const QString Fixed = "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave -quiet "
+                      "-idle -framedrop -font /usr/language/fonts/AMCSL.TTF ";
 
 // Keys pressed while a clip plays, then changes of the window's activation.
 struct KeysRow
@@ -109,7 +108,6 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F2);
         QVERIFY(!WindowInspector::paused(*w));
         QCOMPARE(logLines("input.log"), row.sent << "quit"); // complete: the player has ended
-        QCOMPARE(logLines("args.log"), FixedArgs + QStringList{clip});
         const int timerCalls = LM_displayTimerState().calls;
         StdoutCapture out;
         QTest::keyClick(w.get(), Qt::Key_Right);
@@ -136,9 +134,8 @@ private slots:
             {"/mnt/card/mplayer/", "/mnt/a.avi", false, "/mnt/card/mplayer/% '/mnt/a.avi'"},
             {"", "it's.avi", true, "%-vf scale=320:240  'it'\\''s.avi'"},
             {"/app's $(touch pwned)/", "/a.avi", false, "'/app'\\''s $(touch pwned)/'% '/a.avi'"}};
-        const QString fixed = "mplayer " + FixedArgs.join(' ') + " ";
         for (auto r : rows)
-            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', fixed));
+            QCOMPARE(playCommandLine(r.dir, r.path, r.scale), r.expected.replace('%', Fixed));
     }
 
     // Commands wait for a player that floods first; a stuck player's do not reach the next.
@@ -187,7 +184,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(other), 2000);
         QVERIFY(!WindowInspector::list(other)->isHidden());
         QVERIFY(!other.isFullScreenMode());
-        QVERIFY(!WindowInspector::pipe(other));
         QVERIFY(noChildren());
         const QList<QByteArray> raise = {"pmtool -d 0", "echo 532 >/sys/mpm/op"};
         const QList<QByteArray> raised = row.restore.isEmpty() ? QList<QByteArray>() : raise;
