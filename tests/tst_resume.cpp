@@ -8,7 +8,7 @@ namespace {
 const char Query[] = "pausing_keep_force get_property time_pos";
 const QByteArray ResumeOn = "[PLAYBACK]\nRESUME=YES\n";
 
-// resumedAt: the place the player is sent to and shows, empty when it is sent nowhere.
+// resumedAt: the place the player is sent to, empty for none.
 struct ResumeRow
 {
     QByteArray name;
@@ -42,7 +42,7 @@ class ResumeTest : public QObject
     static QString places() { return dirFile("positions.txt"); }
     static QDateTime written() { return QFileInfo(places()).lastModified(); }
 
-    // Adds the file to the file of places; the files are empty: another size is another file.
+    // Adds the file to the file of places; otherSize: another file of its name.
     void keep(const QByteArray &name, qint64 seconds, bool seen = false, bool otherSize = false)
     {
         const QByteArray line = QByteArray::number(seconds) + (seen ? " seen " : " - ")
@@ -50,12 +50,12 @@ class ResumeTest : public QObject
         writeFile(places(), readFile(places()) + line);
     }
 
-    static Positions::Entry entry(const Positions &kept, const QByteArray &path)
+    Positions::Entry onDisk(const char *name)
     {
-        const Positions::Entry *e = kept.find(path, 0);
+        const Positions kept(places());
+        const Positions::Entry *e = kept.find(file(name), 0);
         return e ? *e : Positions::Entry{};
     }
-    Positions::Entry onDisk(const char *name) { return entry(Positions(places()), file(name)); }
 
 private slots:
     void initTestCase()
@@ -172,7 +172,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_VERIFY(logLines("input.log").contains("seek 2830 2"));
         if (row.player == "ends")
-            QTRY_VERIFY(entry(*WindowInspector::kept(*w), file("a.avi")).seen);
+            QTRY_VERIFY(WindowInspector::kept(*w)->find(file("a.avi"), 0)->seen);
         for (Qt::Key key : row.keys)
             QTest::keyClick(w.get(), key);
         QTest::keyClick(w.get(), Qt::Key_F2);

@@ -97,8 +97,9 @@ private slots:
         qputenv("FAKE_END", row.endSeconds);
         writeFile(media.filePath("a.avi"), "not really a film");
         auto w = window("ends", "[PLAYBACK]\n" + row.atEnd + "\n");
-        QTest::keyClick(WindowInspector::list(*w), Qt::Key_Down);
-        QTest::keyClick(WindowInspector::list(*w), Qt::Key_Return);
+        ZListBox *list = WindowInspector::list(*w);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
         if (row.deleteWhilePlaying)
             QFile::remove(media.filePath("a.avi"));
         if (row.stopDuringSecond) {
@@ -109,9 +110,8 @@ private slots:
         QTest::qWait(1200);
         QCOMPARE(logLines("played.log").replaceInStrings(media.path() + '/', ""), row.played);
         QCOMPARE(WindowInspector::playing(*w), row.stillPlaying);
-        QCOMPARE(WindowInspector::list(*w)->currentItem(), row.currentRow);
-        // The end needs no asking.
-        QCOMPARE(logLines("input.log").filter("get_property"), QStringList());
+        QCOMPARE(list->currentItem(), row.currentRow);
+        QCOMPARE(logLines("input.log").filter("get_property"), QStringList()); // the end is told
     }
 
     // No video: the sound screen with tags and position, asked once a second, not while paused.
