@@ -5,8 +5,6 @@
 #include "platform/keycodes.h"
 #include "testsupport.h"
 
-#include <SDL2/SDL.h>
-
 namespace {
 
 struct Press { int key; bool autoRepeat; qint64 atMs; };
@@ -152,11 +150,9 @@ private slots:
         const QString inner = media.filePath("inner");
         auto plain = activeWindow(inner, "");
         QVERIFY(!plain->findChild<ButtonKeys *>());
-        QCOMPARE(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
         StdoutCapture before;
-        QTest::keyClick(WindowInspector::list(*plain), Qt::Key_Escape);
         QTest::keyClick(WindowInspector::list(*plain), Qt::Key_MediaStop);
-        QCOMPARE(before.lines(), (QStringList{"pressed 0x1000", "pressed 0x1081"}));
+        QCOMPARE(before.lines(), QStringList{"pressed 0x1081"});
         plain.reset();
 
         auto w = activeWindow(inner, "[GAMEPAD]\nMEDIAKEYS=YES\nENABLED=YES\n");

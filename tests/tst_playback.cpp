@@ -86,10 +86,8 @@ private slots:
                                              Qt::Key_Return};
         QTest::newRow("pause, seek, pause twice")
             << KeysRow{seekWhilePaused, {}, {"pause", "seek +30", "pause", "pause"}, false};
-        QTest::newRow("paused: deactivate, activate")
-            << KeysRow{{Qt::Key_Return}, {out, in}, {"pause", "pause"}, false};
-        QTest::newRow("playing: activate, deactivate twice")
-            << KeysRow{{}, {in, out, out}, {"pause"}, true};
+        QTest::newRow("paused: deactivate, activate twice, deactivate twice")
+            << KeysRow{{Qt::Key_Return}, {out, in, in, out, out}, {"pause", "pause", "pause"}, true};
     }
 
     // Every row ends with F2, paused or not: "quit" alone; then, idle, keys are only printed.
