@@ -9,7 +9,6 @@ namespace {
 
 struct Press { int key; bool autoRepeat; qint64 atMs; };
 
-// A handset window that notes the keys it gets.
 class KeyRecorder : public ZKbMainWidget
 {
 public:
@@ -60,7 +59,6 @@ private slots:
     }
     void cleanup() { window.reset(); }
 
-    // As the window's own (handset) key codes.
     void defaultTable()
     {
         const TableRow rows[] = {

@@ -10,7 +10,6 @@ namespace {
 const QString Fixed = "mplayer -af channels=2,resample=44100:0:0 -autosync 0 -mc 0 -slave -quiet "
                       "-idle -framedrop -font /usr/language/fonts/AMCSL.TTF ";
 
-// Keys pressed while a clip plays, then changes of the window's activation.
 struct KeysRow
 {
     QList<Qt::Key> keys;
@@ -90,7 +89,7 @@ private slots:
             << KeysRow{{Qt::Key_Return}, {out, in, in, out, out}, {"pause", "pause", "pause"}, true};
     }
 
-    // Every row ends with F2, paused or not: "quit" alone; then, idle, keys are only printed.
+    // F2 sends "quit" alone, paused or not; then, idle, keys are only printed.
     void keysAndStates()
     {
         QFETCH(KeysRow, row);

@@ -1,4 +1,4 @@
-// Probing ahead where the cursor rests, and the keys that come with the Enter that plays.
+// Probing ahead where the cursor rests, and keys that come with the Enter that plays.
 
 #include "testsupport.h"
 
@@ -7,7 +7,6 @@ namespace {
 // How far the probe of a.avi has come when Enter is pressed on it; NotStarted: no probing ahead.
 enum class Probe { NotStarted, Running, Answered };
 
-// Keys pressed after the Enter on a.avi; then, once it plays, a held Enter's repeats.
 struct EnterRow
 {
     Probe atEnter;
@@ -25,7 +24,6 @@ class ProbeAheadTest : public QObject
 
     QTemporaryDir media;
 
-    // The window, the cursor moved down `row` times from "..".
     std::unique_ptr<ZFileSelectDialog> window(bool probeAhead, const char *probeSeconds, int row)
     {
         qputenv("FAKE_PROBE", probeSeconds);
@@ -102,8 +100,7 @@ private slots:
         QTest::newRow("not probing ahead: F2 during the probe") << EnterRow{none, stop, 0};
     }
 
-    // Enter waits for a running probe; no key here pauses or reaches the player; F2 stops at once.
-    // A deliberate Enter later pauses.
+    // Enter waits for a running probe; no key here pauses; F2 stops; a later Enter pauses.
     void keysWithTheEnter()
     {
         QFETCH(EnterRow, row);

@@ -1,4 +1,4 @@
-// The playback session: queries, files that fail, the end of a file, the sound screen.
+// The session: queries, files that fail, the end of a file, the sound screen.
 
 #include "platform/znowplaying.h"
 #include "testsupport.h"
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(logLines("input.log").filter("get_property"), QStringList()); // the end is told
     }
 
-    // No video: the sound screen with tags and position, asked once a second, not while paused.
+    // No video: the sound screen, asked once a second, not while paused.
     void soundScreen()
     {
         const QByteArray keys = "[LANGUAGE]\nPAUSEKEY=<b>Enter</b>\nSTOPKEY=F2\n";
