@@ -157,8 +157,7 @@ private slots:
         QVERIFY(w->findChild<Gamepad *>()->isRunning());
         StdoutCapture out;
         QTest::keyClick(WindowInspector::list(*w), Qt::Key_MediaStop);
-        const QStringList up{"pressed 0x1000", "enter dir '" + inner + "/..'"};
-        QCOMPARE(out.lines().mid(0, 2), up);
+        QCOMPARE(out.lines().value(0), "pressed 0x1000");
         QCOMPARE(WindowInspector::currentDir(*w), QDir(media.path()).canonicalPath());
     }
 };
