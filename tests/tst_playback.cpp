@@ -86,7 +86,7 @@ private slots:
         QTest::newRow("pause, seek, pause twice")
             << KeysRow{seekWhilePaused, {}, {"pause", "seek +30", "pause", "pause"}, false};
         QTest::newRow("paused: deactivate, activate twice, deactivate twice")
-            << KeysRow{{Qt::Key_Return}, {out, in, in, out, out}, {"pause", "pause", "pause"}, true};
+            << KeysRow{{Qt::Key_Return}, {out, in, in, out, out}, QStringList(3, "pause"), true};
     }
 
     // F2 sends "quit" alone, paused or not; then, idle, keys are only printed.
