@@ -90,6 +90,7 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F2);
         QCOMPARE_LT(t.elapsed(), stopMs);
         QVERIFY(WindowInspector::list(w)->isVisible());
+        QCOMPARE(logLines("probes.log").size(), player == "real" ? 0 : 1); // files alone
     }
 
     // A folder of 100,000 entries; a 10 MB settings file is kept but for LASTDIR.

@@ -6,10 +6,11 @@
 namespace {
 
 const char Query[] = "pausing_keep_force get_property time_pos";
+const QByteArray SoundOn = "[PLAYBACK]\nNOWPLAYING=YES\n";
 
 struct QueryRow
 {
-    QByteArray player;
+    QByteArray player, settings;
     bool pauseFirst;
     QStringList input;
     bool stillPlaying;
@@ -57,16 +58,17 @@ private slots:
     void queries_data()
     {
         QTest::addColumn<QueryRow>("row");
-        QTest::newRow("plays, new keys absent") << QueryRow{"plays", false, {}, true};
-        QTest::newRow("starts late, paused") << QueryRow{"slow", true, {"pause", Query}, true};
-        QTest::newRow("cannot open") << QueryRow{"fails", false, {Query, "quit"}, false};
+        QTest::newRow("plays, new keys absent") << QueryRow{"plays", "", false, {}, true};
+        QTest::newRow("video, sound screen") << QueryRow{"plays", SoundOn, false, {}, true};
+        QTest::newRow("starts late, paused") << QueryRow{"slow", "", true, {"pause", Query}, true};
+        QTest::newRow("cannot open") << QueryRow{"fails", "", false, {Query, "quit"}, false};
     }
 
     // A file not started within a second is asked about once; one that fails ends within 3 s.
     void queries()
     {
         QFETCH(QueryRow, row);
-        auto w = window(row.player, "");
+        auto w = window(row.player, row.settings);
         w->playFile(media.filePath("a.avi"));
         if (row.pauseFirst) {
             QTRY_VERIFY(WindowInspector::pipe(*w)); // the player is there
@@ -118,7 +120,7 @@ private slots:
     void soundScreen()
     {
         const QByteArray keys = "[LANGUAGE]\nPAUSEKEY=<b>Enter</b>\nSTOPKEY=F2\n";
-        auto w = window("sound", "[PLAYBACK]\nNOWPLAYING=YES\n" + keys);
+        auto w = window("sound", SoundOn + keys);
         w->playFile(media.filePath("a.avi"));
         QTRY_VERIFY(w->findChild<ZNowPlaying *>());
         QElapsedTimer shown;
