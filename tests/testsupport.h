@@ -9,6 +9,7 @@
 #include "platform/zconfig.h"
 #include "platform/zlistbox.h"
 #include "platform/zsettingitem.h"
+#include "settings/devicecontrol.h"
 #include "settings/systemsettings.h"
 
 #include <QTemporaryDir>
@@ -144,3 +145,72 @@ private:
         TestClass test; \
         return QTest::qExec(&test, argc, argv); \
     }
+
+// The fake player: it notes what it is given in the files named below and acts as FAKE_PLAYER
+// says (unset: prints nothing and reads; real: MPlayer through MORVANE_ADAPTER).
+inline const char FakePlayer[] = R"(#!/bin/sh
+here=$(dirname "$0")
+case " $* " in *" -identify "*)
+    echo "$$ $2" >>"$here/probes.log"
+    sleep "${FAKE_PROBE:-0}"
+    cat "$here/identify.txt" 2>/dev/null
+    echo $$ >>"$here/done.log"
+    exit 0;; esac
+echo $$ >"$here/pid"
+[ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
+for file; do :; done
+echo "$file" >>"$here/played.log"
+: >>"$here/input.log"
+pos=${FAKE_POS:-0} started=no
+start() { started=yes; echo "Starting playback..."; }
+case "$FAKE_PLAYER" in
+    die) exit 0;;
+    deaf) exec sleep 600;;
+    stubborn) trap '' TERM HUP INT; while :; do sleep 1; done;;
+    flood) head -c 4000000 /dev/zero;;
+    plays|slow|fails|ends|sound) echo "Playing $file.";;
+esac
+[ "$FAKE_PLAYER" = sound ] && printf 'Clip info:\n Title: Song\n Artist: Band\nVideo: no video\n'
+case "$FAKE_PLAYER" in plays|ends|sound) start;; esac
+if [ "$FAKE_PLAYER" = ends ] && [ -n "$FAKE_END" ]; then
+    (sleep "$FAKE_END"; echo "EOF code: 1  ") &
+fi
+while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$here/input.log"
+    set -f; set -- $line; set +f
+    [ "$1" = pausing_keep_force ] && shift
+    case "$1 $2" in
+        quit*) exit 0;;
+        seek*) if [ "${3:-0}" = 2 ]; then pos=$2; else pos=$((pos + $2)); fi;;
+        "get_property length") echo ANS_length=100.0;;
+        "get_property time_pos")
+            [ "$FAKE_PLAYER" = fails ] && echo ANS_ERROR=PROPERTY_UNAVAILABLE && continue
+            [ "$started" = yes ] || start
+            pos=$((pos + ${FAKE_STEP:-0})) && echo "ANS_time_pos=$pos.000000"
+            [ "$FAKE_PLAYER" = ends ] && echo "EOF code: 1  ";;
+    esac
+done
+)";
+
+inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }
+
+// The fake player plays; no system settings, no shell command run.
+inline void useFakePlayer()
+{
+    writeScript(dirFile("mplayer"), FakePlayer);
+    setSystemSettingsPath(dirFile("none.cfg"));
+    DeviceControl::setShellRunner([](const QByteArray &) { return 0; });
+}
+
+inline void clearLogs()
+{
+    for (const char *log : {"pid", "played.log", "input.log", "probes.log", "done.log"})
+        QFile::remove(dirFile(log));
+}
+
+inline void startPlaying(ZFileSelectDialog &w, const QString &path)
+{
+    clearLogs();
+    w.playFile(path);
+    QTRY_VERIFY(QFile::exists(dirFile("pid")));
+}

@@ -1,18 +1,14 @@
-// Buttons as keys: the table, its [GAMEPAD] lines, held directions and Back, media keys in the window.
+// Buttons as keys: the table, its [GAMEPAD] lines, held buttons, media keys in the window.
 
 #include "platform/buttonkeys.h"
 #include "platform/gamepad.h"
 #include "platform/keycodes.h"
-#include "platform/zoptionsmenu.h"
 #include "testsupport.h"
-
-#include <SDL2/SDL.h>
 
 namespace {
 
 struct Press { int key; bool autoRepeat; qint64 atMs; };
 
-// A handset window that notes the keys it gets.
 class KeyRecorder : public ZKbMainWidget
 {
 public:
@@ -20,11 +16,22 @@ public:
     QElapsedTimer clock;
 
 protected:
-    void keyPressEvent(QKeyEvent *e) override { presses.append({e->key(), e->isAutoRepeat(), clock.elapsed()}); }
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        presses.append({e->key(), e->isAutoRepeat(), clock.elapsed()});
+    }
 };
 
-struct TableRow { PadButton button; int list; int playing; };
-struct SettingRow { const char *line; PadButton button; int list; int playing; bool complains; };
+// A button's key in the list and while playing; 0: none.
+struct TableRow { PadButton button; int list, playing; };
+
+struct SettingRow
+{
+    const char *line;
+    PadButton button;
+    int list, playing;
+    bool complains;
+};
 
 } // namespace
 
@@ -35,15 +42,10 @@ class ButtonsTest : public QObject
     std::unique_ptr<KeyRecorder> window;
     ButtonKeys *keys = nullptr; // the window's
 
-    QList<int> keysOf(std::initializer_list<PadButton> buttons)
+    void click(ButtonKeys *on, PadButton button)
     {
-        window->presses.clear();
-        for (PadButton b : buttons)
-            keys->press(b), keys->release(b);
-        QList<int> got;
-        for (const Press &p : window->presses)
-            got << p.key;
-        return got;
+        on->press(button);
+        on->release(button);
     }
 
 private slots:
@@ -57,23 +59,27 @@ private slots:
     }
     void cleanup() { window.reset(); }
 
-    // Each button's key in the list and while playing, as the window's own (handset) key codes.
     void defaultTable()
     {
         const TableRow rows[] = {
             {PadButton::Up, Qt::Key_Up, Qt::Key_Up}, {PadButton::Down, Qt::Key_Down, Qt::Key_Down},
-            {PadButton::Left, Qt::Key_Left, Qt::Key_Left}, {PadButton::Right, Qt::Key_Right, Qt::Key_Right},
-            {PadButton::A, Qt::Key_Return, Qt::Key_Return}, {PadButton::B, Qt::Key_Escape, Qt::Key_F2},
-            {PadButton::X, 0, Qt::Key_F1}, {PadButton::Y, Qt::Key_F3, 0}, {PadButton::Start, Qt::Key_F3, 0},
-            {PadButton::L1, Qt::Key_PageUp, Qt::Key_1}, {PadButton::R1, Qt::Key_PageDown, Qt::Key_3},
-            {PadButton::L2, 0, Qt::Key_PageDown}, {PadButton::R2, 0, Qt::Key_PageUp},
-            {PadButton::Guide, 0, 0}, {PadButton::L3, 0, 0}, {PadButton::R3, 0, 0}};
+            {PadButton::Left, Qt::Key_Left, Qt::Key_Left},
+            {PadButton::Right, Qt::Key_Right, Qt::Key_Right},
+            {PadButton::A, Qt::Key_Return, Qt::Key_Return},
+            {PadButton::B, Qt::Key_Escape, Qt::Key_F2},
+            {PadButton::X, 0, Qt::Key_F1}, {PadButton::Y, Qt::Key_F3, 0},
+            {PadButton::Start, Qt::Key_F3, 0}, {PadButton::L1, Qt::Key_PageUp, Qt::Key_1},
+            {PadButton::R1, Qt::Key_PageDown, Qt::Key_3}, {PadButton::L2, 0, Qt::Key_PageDown},
+            {PadButton::R2, 0, Qt::Key_PageUp}, {PadButton::Guide, 0, 0}};
         for (const TableRow &row : rows) {
             for (bool playing : {false, true}) {
                 window->setFullScreenMode(playing, false);
+                window->presses.clear();
+                click(keys, row.button);
                 const int expected = playing ? row.playing : row.list;
-                const QList<int> wanted = expected ? QList<int>{handset::fromQtKey(expected)} : QList<int>();
-                QCOMPARE(keysOf({row.button}), wanted);
+                QCOMPARE(window->presses.size(), expected ? 1 : 0);
+                if (expected)
+                    QCOMPARE(window->presses[0].key, handset::fromQtKey(expected));
             }
         }
     }
@@ -85,38 +91,37 @@ private slots:
             {"X = f1", PadButton::X, Qt::Key_F1, Qt::Key_F1, false},
             {"Y=", PadButton::Y, 0, 0, false},
             {"L2=,volumedown", PadButton::L2, 0, Qt::Key_VolumeDown, false},
-            {"A=Nonsense,F1", PadButton::A, Qt::Key_Return, Qt::Key_Return, true}, // the default stays
+            {"A=Nonsense,F1", PadButton::A, Qt::Key_Return, Qt::Key_Return, true}, // default kept
         };
-        QTemporaryDir dir;
         for (const SettingRow &row : rows) {
-            writeFile(dir.filePath("mplayer.ini"), QByteArray("[GAMEPAD]\n") + row.line + "\n");
+            writeFile(dirFile("gamepad.ini"), QByteArray("[GAMEPAD]\n") + row.line + "\n");
             ButtonTable table;
             StdoutCapture out;
-            table.readSettings(ZConfig(dir.filePath("mplayer.ini"), false));
+            table.readSettings(ZConfig(dirFile("gamepad.ini"), false));
             QCOMPARE(table.row(row.button).listKey, row.list);
             QCOMPARE(table.row(row.button).playingKey, row.playing);
             QCOMPARE(out.lines().size(), row.complains ? 1 : 0);
         }
     }
 
-    // A held direction: the first repeat after 400 ms, then one every 50 ms, none after it is let go.
+    // A held direction repeats after 400 ms, then every 50 ms, until let go; A does not.
     void heldDirectionRepeats()
     {
         keys->press(PadButton::Down);
-        QTRY_VERIFY_WITH_TIMEOUT(window->presses.size() >= 6, 5000);
+        QTRY_VERIFY(window->presses.size() >= 6);
         keys->release(PadButton::Down);
-        const int count = int(window->presses.size());
-        QCOMPARE(window->presses[0].autoRepeat, false);
-        for (int i = 1; i < count; ++i) {
-            QCOMPARE(window->presses[i].autoRepeat, true);
-            QVERIFY2(window->presses[i].atMs >= ButtonKeys::FirstRepeatMs + (i - 1) * ButtonKeys::RepeatMs,
-                     qPrintable(QString("repeat %1 came at %2 ms").arg(i).arg(window->presses[i].atMs)));
+        const QList<Press> presses = window->presses;
+        QCOMPARE(presses[0].autoRepeat, false);
+        for (int i = 1; i < presses.size(); ++i) {
+            QCOMPARE(presses[i].autoRepeat, true);
+            const int due = ButtonKeys::FirstRepeatMs + (i - 1) * ButtonKeys::RepeatMs;
+            QVERIFY2(presses[i].atMs >= due, qPrintable(QString("repeat %1 early").arg(i)));
         }
         QTest::qWait(200);
-        QCOMPARE(window->presses.size(), count);
-        keys->press(PadButton::A); // not a direction: once
+        QCOMPARE(window->presses.size(), presses.size());
+        keys->press(PadButton::A);
         QTest::qWait(600);
-        QCOMPARE(window->presses.size(), count + 1);
+        QCOMPARE(window->presses.size(), presses.size() + 1);
     }
 
     // Back gives F4 once held for a second; let go sooner, nothing.
@@ -129,44 +134,31 @@ private slots:
         QCOMPARE(window->presses.size(), 0);
         const qint64 start = window->clock.elapsed();
         keys->press(PadButton::Back);
-        QTRY_COMPARE_WITH_TIMEOUT(window->presses.size(), 1, 5000);
+        QTRY_COMPARE(window->presses.size(), 1);
         QCOMPARE(window->presses[0].key, handset::fromQtKey(Qt::Key_F4));
-        QVERIFY(window->presses[0].atMs - start >= ButtonKeys::HoldMs);
+        QCOMPARE_GE(window->presses[0].atMs - start, ButtonKeys::HoldMs);
         keys->release(PadButton::Back);
     }
 
-    // In Morvane's window: media keys act as their buttons, and Escape (B) goes up, only when the settings say so.
+    // In Morvane's window media keys act as their buttons only when the settings say so.
     void mediaKeysInTheWindow()
     {
         QTemporaryDir media;
         QDir(media.path()).mkpath("inner");
-        const QByteArray start = "[FILESELECT]\nLASTDIR=" + media.filePath("inner").toUtf8() + "\n";
-        writeFile(dirFile("mplayer.ini"), start);
-        auto plain = std::make_unique<ZFileSelectDialog>();
+        const QString inner = media.filePath("inner");
+        auto plain = activeWindow(inner, "");
         QVERIFY(!plain->findChild<ButtonKeys *>());
-        QCOMPARE(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
         StdoutCapture before;
-        QTest::keyClick(WindowInspector::list(*plain), Qt::Key_Escape);
         QTest::keyClick(WindowInspector::list(*plain), Qt::Key_MediaStop);
-        QCOMPARE(before.lines(), (QStringList{"pressed 0x1000", "pressed 0x1081"}));
+        QCOMPARE(before.lines(), QStringList{"pressed 0x1081"});
         plain.reset();
 
-        writeFile(dirFile("mplayer.ini"), start + "[GAMEPAD]\nMEDIAKEYS=YES\nENABLED=YES\n");
-        ZFileSelectDialog w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        QVERIFY(w.findChild<Gamepad *>()->isRunning());
+        auto w = activeWindow(inner, "[GAMEPAD]\nMEDIAKEYS=YES\nENABLED=YES\n");
+        QVERIFY(w->findChild<Gamepad *>()->isRunning());
         StdoutCapture out;
-        QTest::keyClick(WindowInspector::list(w), Qt::Key_MediaStop);
-        QCOMPARE(out.lines().mid(0, 2), (QStringList{"pressed 0x1000", "enter dir '" + media.filePath("inner") + "/..'"}));
-        QCOMPARE(WindowInspector::currentDir(w), QDir(media.path()).canonicalPath());
-        // The menu takes the buttons while it is open: Y opens it, B closes it and goes nowhere.
-        ButtonKeys *buttons = w.findChild<ButtonKeys *>();
-        buttons->press(PadButton::Y), buttons->release(PadButton::Y);
-        QTRY_VERIFY(w.findChild<ZOptionsMenu *>()->isVisible());
-        buttons->press(PadButton::B), buttons->release(PadButton::B);
-        QTRY_VERIFY(!w.findChild<ZOptionsMenu *>()->isVisible());
-        QCOMPARE(WindowInspector::currentDir(w), QDir(media.path()).canonicalPath());
+        QTest::keyClick(WindowInspector::list(*w), Qt::Key_MediaStop);
+        QCOMPARE(out.lines().value(0), "pressed 0x1000");
+        QCOMPARE(WindowInspector::currentDir(*w), QDir(media.path()).canonicalPath());
     }
 };
 
