@@ -67,18 +67,27 @@ private slots:
         QVERIFY(groupGone(started.value(0)));
     }
 
-    // A file probed ahead plays on that answer, and is probed again once it has changed.
+    // A file probed ahead plays on that answer, and is probed again once it has changed: the
+    // third play after it grew, the fourth after only its time changed.
     void changedFile()
     {
         auto w = window(true, "0", 2);
         QTRY_COMPARE(logLines("done.log").size(), 1);
-        for (int play = 1; play <= 3; ++play) {
+        const QString path = media.filePath("b.avi");
+        const QList<int> probesAfter{1, 1, 2, 3};
+        for (int play = 1; play <= 4; ++play) {
             if (play == 3)
-                writeFile(media.filePath("b.avi"), "not really a film, now longer");
+                writeFile(path, "not really a film, now longer");
+            if (play == 4) {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                const QDateTime dayBefore = QDateTime::currentDateTime().addDays(-1);
+                QVERIFY(file.setFileTime(dayBefore, QFileDevice::FileModificationTime));
+            }
             enter(*w);
             QTRY_COMPARE(logLines("played.log").size(), play);
             QTest::keyClick(w.get(), Qt::Key_F2);
-            QCOMPARE(logLines("probes.log").size(), play < 3 ? 1 : 2);
+            QCOMPARE(logLines("probes.log").size(), probesAfter[play - 1]);
         }
     }
 
