@@ -182,7 +182,7 @@ while IFS= read -r line; do
     case "$1 $2" in
         quit*) exit 0;;
         seek*) if [ "${3:-0}" = 2 ]; then pos=$2; else pos=$((pos + $2)); fi;;
-        "get_property length") echo ANS_length=100.0;;
+        "get_property length") echo "ANS_length=${FAKE_LENGTH:-100.0}";;
         "get_property time_pos")
             [ "$FAKE_PLAYER" = fails ] && echo ANS_ERROR=PROPERTY_UNAVAILABLE && continue
             [ "$started" = yes ] || start

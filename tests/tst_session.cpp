@@ -1,6 +1,8 @@
 // The session: queries, files that fail, the end of a file, the sound screen.
 
 #include "platform/znowplaying.h"
+
+#include <QLabel>
 #include "testsupport.h"
 
 namespace {
@@ -117,8 +119,20 @@ private slots:
     }
 
     // No video: the sound screen, asked once a second, not while paused.
+    void soundScreen_data()
+    {
+        QTest::addColumn<QByteArray>("lengthAnswer");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("length told") << QByteArray("100.0") << "0:12 / 1:40";
+        QTest::newRow("length unknown") << QByteArray("0.0") << "0:12";
+    }
+
+    // Readable texts, the place once a second (the length asked once), nothing asked when paused.
     void soundScreen()
     {
+        QFETCH(QByteArray, lengthAnswer);
+        QFETCH(QString, time);
+        qputenv("FAKE_LENGTH", lengthAnswer);
         const QByteArray keys = "[LANGUAGE]\nPAUSEKEY=<b>Enter</b>\nSTOPKEY=F2\n";
         auto w = window("sound", SoundOn + keys);
         w->playFile(media.filePath("a.avi"));
@@ -127,8 +141,12 @@ private slots:
         shown.start();
         ZNowPlaying *screen = w->findChild<ZNowPlaying *>();
         QVERIFY(screen->isVisible());
-        const QStringList texts = {"Song", "Band", "a.avi", "0:12 / 1:40", "<b>Enter</b>", "F2"};
+        const QStringList texts = {"Song", "Band", "a.avi", time, "<b>Enter</b>", "F2"};
         QTRY_COMPARE(screen->texts(), texts);
+        const QColor background = screen->palette().color(QPalette::Window);
+        for (const QLabel *label : screen->findChildren<QLabel *>())
+            QVERIFY2(label->palette().color(QPalette::WindowText) != background,
+                     qPrintable(label->text() + " is drawn in the background's colour"));
         QTest::qWait(2500);
         const QStringList asked = logLines("input.log");
         QCOMPARE_GE(asked.size(), 3);
