@@ -3,6 +3,7 @@
 #include "platform/znowplaying.h"
 
 #include <QLabel>
+#include <QProgressBar>
 #include "testsupport.h"
 
 namespace {
@@ -161,7 +162,16 @@ private slots:
         QVERIFY(!screen->isVisible());
     }
 
-    void clock() { QCOMPARE(ZNowPlaying::clock(59.9), QString("0:59")); }
+    // The clock rounds down; the bar is full at the end.
+    void clock()
+    {
+        QCOMPARE(ZNowPlaying::clock(59.9), QString("0:59"));
+        ZNowPlaying screen(nullptr);
+        screen.setProgress(100, 100);
+        const QProgressBar *bar = screen.findChild<QProgressBar *>();
+        QVERIFY(bar);
+        QCOMPARE(bar->value(), bar->maximum());
+    }
 };
 
 MORVANE_GUI_TEST_MAIN(SessionTest)
