@@ -9,7 +9,6 @@
 #include "playback/positionkeeper.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace {
 
@@ -19,9 +18,7 @@ const QString SeenMark = QStringLiteral("\u2714"); // ✔
 // none. Only files whose path is kept are looked at on disk.
 QString markOf(const QString &path, const Positions::Entry &kept)
 {
-    struct stat st;
-    if (stat(Positions::key(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)
-        || qint64(st.st_size) != kept.size)
+    if (Positions::fileSize(Positions::key(path)) != kept.size)
         return QString();
     if (Positions::counts(double(kept.seconds), 0))
         return ZNowPlaying::clock(double(kept.seconds));

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <sys/stat.h>
 
 namespace {
 
@@ -50,12 +49,11 @@ void PositionKeeper::opened()
     active = loaded = ended = false;
     resumeAt = 0;
     const QByteArray path = Positions::key(session->path());
-    struct stat st;
-    // A FIFO or a device has no place to come back to.
-    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    const qint64 size = Positions::fileSize(path);
+    if (size < 0)
         return;
-    const Positions::Entry *known = kept.find(path, qint64(st.st_size));
-    entry = known ? *known : Positions::Entry{path, qint64(st.st_size), 0, false};
+    const Positions::Entry *known = kept.find(path, size);
+    entry = known ? *known : Positions::Entry{path, size, 0, false};
     if (Positions::counts(double(entry.seconds), session->report().length))
         resumeAt = entry.seconds;
     active = true;

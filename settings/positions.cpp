@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -143,6 +144,14 @@ QByteArray Positions::text() const
             + '\n';
     }
     return out;
+}
+
+qint64 Positions::fileSize(const QByteArray &key)
+{
+    struct stat st;
+    if (::stat(key.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return qint64(st.st_size);
 }
 
 QByteArray Positions::key(const QString &path)

@@ -58,6 +58,9 @@ public:
     // The bytes a file's path is kept under: a doubled slash at the start
     // (a file of the root folder, joined as "/" + "/" + name) made single.
     static QByteArray key(const QString &path);
+    // The size of the regular file at key (a link is followed), or -1: a
+    // FIFO, a device or a folder has no place to come back to.
+    static qint64 fileSize(const QByteArray &key);
     // Whether a place counts: not within the first 10 s nor the last 5 % of
     // a clip of length seconds (0: not known).
     static bool counts(double seconds, double length);
