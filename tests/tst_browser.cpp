@@ -11,8 +11,8 @@ static QString file(const QString &name) { return "file " + name; }
 
 struct Link { QString name, target; };
 
-// A folder of `folders`, `files` and `links` listed with `filter` prints `printed` (if given)
-// and shows `shown`; `keys` pressed on it, each printed, enter `chosen`.
+// A folder listed with `filter` prints `printed` (if given) and shows `shown`; `keys` pressed
+// on it, each printed, enter `chosen`.
 struct Listing
 {
     QStringList folders, files;
@@ -23,11 +23,6 @@ struct Listing
     QString chosen;
 };
 Q_DECLARE_METATYPE(Listing)
-
-// While b.avi of a.avi, b.avi and c.avi plays, files are added and removed; after F2 the list
-// shows `shown`, `current` chosen, and the folder was read again or not.
-struct AfterPlaying { QStringList added, removed, shown; QString current; bool readAgain; };
-Q_DECLARE_METATYPE(AfterPlaying)
 
 class BrowserTest : public QObject
 {
@@ -89,32 +84,21 @@ private slots:
                         "file entry count = 2", "file:B.mp4", "file:a.avi"},
             .shown = {up(), folder("Movies"), folder("clips"), file("B.mp4"), file("a.avi")},
             .keys = {Qt::Key_Return}, .chosen = ".."};
-        QTest::newRow("-old") << Listing{
-            .folders = {"Movies", "clips", "-old"}, .files = {"a.avi", "B.mp4"},
+        QTest::newRow("-old, hidden, byte order") << Listing{
+            .folders = {".config", "plain.avi", "Zoo", "apple", "10", "9", "-old"},
+            .files = {".s.avi", ".n.txt", "MOVIE.AVI", "b.avi", "B.avi"},
             .filter = "*.avi;*.mp4",
-            .shown = {up(), folder("-old"), up(), folder("Movies"), folder("clips"),
-                      file("B.mp4"), file("a.avi")},
-            .keys = {Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Return},
-            .chosen = "Movies"};
-        QTest::newRow("hidden, character codes") << Listing{
-            .folders = {".config", "plain.avi", "Zoo", "apple", "Apple", "10", "9", "_x", "~y"},
-            .files = {".s.avi", ".n.txt", "MOVIE.AVI", "s.Mp4", "r", "b.avi", "B.avi", "a.AVI"},
-            .filter = "*.avi;*.mp4",
-            .shown = {up(), folder(".config"), folder("10"), folder("9"), folder("Apple"),
-                      folder("Zoo"), folder("_x"), folder("apple"), folder("plain.avi"),
-                      folder("~y"), file(".s.avi"), file("B.avi"), file("MOVIE.AVI"),
-                      file("a.AVI"), file("b.avi"), file("s.Mp4")},
+            .shown = {up(), folder("-old"), up(), folder(".config"), folder("10"), folder("9"),
+                      folder("Zoo"), folder("apple"), folder("plain.avi"), file(".s.avi"),
+                      file("B.avi"), file("MOVIE.AVI"), file("b.avi")},
             .keys = {Qt::Key_P, Qt::Key_Return}, .chosen = "plain.avi"};
-        QTest::newRow("no filter") << Listing{
-            .files = {"x.txt", "r"}, .shown = {up(), file("r"), file("x.txt")},
-            .keys = {Qt::Key_Down, Qt::Key_PageUp, Qt::Key_Return}, .chosen = ".."};
-        QTest::newRow("links") << Listing{
-            .folders = {"real", "real/inner"}, .files = {"real/f.avi"},
+        QTest::newRow("links, no filter") << Listing{
+            .folders = {"real", "real/inner"}, .files = {"real/f.avi", "x.txt", "r"},
             .links = {{"in", "real/inner"}, {"gone.avi", "real/no"}, {"f2.avi", "real/f.avi"},
                       {"zero.avi", "/dev/zero"}},
-            .filter = "*.avi",
-            .shown = {up(), folder("in"), folder("real"), file("f2.avi"), file("zero.avi")},
-            .keys = {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return}, .chosen = "in"};
+            .shown = {up(), folder("in"), folder("real"), file("f2.avi"), file("r"),
+                      file("x.txt"), file("zero.avi")},
+            .keys = {Qt::Key_Down, Qt::Key_Return}, .chosen = "in"};
     }
 
     void listing()
@@ -132,7 +116,6 @@ private slots:
         }
         WindowInspector::setFileFilter(*w, c.filter);
         const QStringList printed = list(d);
-        QCOMPARE(printed.value(0), "enter dir '" + d + "'");
         if (!c.printed.isEmpty())
             QCOMPARE(printed.mid(1), c.printed);
         QCOMPARE(rows(), c.shown);
@@ -144,7 +127,7 @@ private slots:
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
-    // The event loop ends without the exit key (a signal): the clip stops, the folder is stored.
+    // The event loop ends without Exit (a signal): the clip stops, the folder is stored.
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
@@ -159,13 +142,13 @@ private slots:
 
     void rootAndEmpty()
     {
-        list("/"); // no parent entry is put in front at the root, and its ".." is "/"
+        list("/"); // its ".." is "/" and no other is put in front
         QCOMPARE(rows().count(up()), 1);
         choose(up());
         StdoutCapture out;
         choose(folder("bin"));
         QCOMPARE(out.lines().value(0), QString("enter dir '//bin'")); // still at "/"
-        // A folder removed while open reads back with not even "." and "..".
+        // A folder removed while open has not even "." and "..".
         QVERIFY(QDir(tmp.path()).mkpath("removed"));
         const int fd = open(qPrintable(tmp.filePath("removed")), O_RDONLY | O_DIRECTORY);
         QVERIFY(fd >= 0);
@@ -173,13 +156,11 @@ private slots:
         QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), "dir entry count = 0");
         close(fd);
         QCOMPARE(rows(), QStringList{up()});
-        // A new list and a cleared one have no rows, not even one for the view to draw.
-        QCOMPARE(ZListBox("%I%M", nullptr, 0, 0).model()->rowCount(), 0);
         WindowInspector::list(*w)->clear();
         QCOMPARE(WindowInspector::list(*w)->model()->rowCount(), 0);
     }
 
-    // A folder that cannot be listed prints its line and leaves the user where they were.
+    // A folder that cannot be listed leaves the user where they were.
     void unlistableFolderKeepsTheList()
     {
         if (geteuid() == 0) {
@@ -192,75 +173,42 @@ private slots:
             QVERIFY2(child.exitCode() == 0, child.readAll().constData());
             return;
         }
-        writeFile(tmp.filePath("plain"), "x");
         QVERIFY(QDir(tmp.path()).mkpath("locked"));
         QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         list(tmp.path());
         const QStringList before = rows();
         WindowInspector::list(*w)->setCurrentItem(1);
-        for (const QString name : {"not-there", "plain", "locked"}) {
-            StdoutCapture out;
-            if (name == "locked") // chosen from the list; the others are no folders to choose
-                choose(folder("locked"));
-            else
-                w->openDir(tmp.filePath(name));
-            QCOMPARE(out.lines(), QStringList{"enter dir '" + tmp.filePath(name) + "'"});
-            QCOMPARE(rows(), before);
-            QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
-            QCOMPARE(WindowInspector::currentDir(*w), tmp.path());
-        }
-    }
-
-    void afterPlaying_data()
-    {
-        QTest::addColumn<AfterPlaying>("c");
-        const QStringList all{up(), file("a.avi"), file("b.avi"), file("c.avi")};
-        QTest::newRow("unchanged") << AfterPlaying{{}, {}, all, "b.avi", false};
-        QStringList added = all;
-        added.insert(2, file("a2.avi"));
-        QTest::newRow("a clip added") << AfterPlaying{{"a2.avi"}, {}, added, "b.avi", true};
-        const QStringList left{up(), file("a.avi"), file("c.avi")};
-        QTest::newRow("the clip gone") << AfterPlaying{{}, {"b.avi"}, left, "c.avi", true};
-    }
-
-    // F2 shows the folder as it is now; one that did not change is not read again.
-    void afterPlaying()
-    {
-        QFETCH(AfterPlaying, c);
-        const QString d = tmp.filePath(QTest::currentDataTag());
-        QVERIFY(QDir().mkpath(d));
-        for (const QString name : {"a.avi", "b.avi", "c.avi"})
-            writeFile(d + "/" + name, "x");
-        WindowInspector::setFileFilter(*w, "*.avi");
-        list(d);
-        WindowInspector::list(*w)->setCurrentItem(2);
-        WindowInspector::select(*w, 2);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), fsEncode(d + "/b.avi"), 10000);
-        for (const QString &name : c.added)
-            writeFile(d + "/" + name, "x");
-        for (const QString &name : c.removed)
-            QVERIFY(QFile::remove(d + "/" + name));
+        w->openDir(tmp.filePath("not-there"));
         StdoutCapture out;
-        QTest::keyClick(w.get(), Qt::Key_F2);
-        QCOMPARE(out.lines().value(1), c.readAgain ? "enter dir '" + d + "'" : QString());
-        QCOMPARE(rows(), c.shown);
-        QCOMPARE(rows().value(WindowInspector::list(*w)->currentItem()), file(c.current));
+        choose(folder("locked"));
+        QCOMPARE(out.lines(), QStringList{"enter dir '" + tmp.filePath("locked") + "'"});
+        QCOMPARE(rows(), before);
+        QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
+        QCOMPARE(WindowInspector::currentDir(*w), tmp.path());
     }
 
-    // A file gone since it was listed is not played: the list is read again, the row after it
-    // chosen. A row in a folder that has gone (a card pulled) leads to the nearest folder above.
+    // F2 after the clip playing was removed, or a file gone since it was listed, shows the
+    // folder as it is now, on the row after it. A row in a folder that has gone (a card pulled)
+    // leads to the nearest folder above.
     void nothingLeadsNowhere()
     {
         const QString card = tmp.filePath("card"), video = card + "/video";
         QVERIFY(QDir().mkpath(video));
-        for (const QString name : {"a.avi", "b.avi"})
+        for (const QString name : {"a.avi", "b.avi", "c.avi"})
             writeFile(video + "/" + name, "x");
         WindowInspector::setFileFilter(*w, "*.avi");
         list(video);
-        QFile::remove(dirFile("probed"));
+        WindowInspector::list(*w)->setCurrentItem(2);
+        WindowInspector::select(*w, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), fsEncode(video + "/b.avi"), 10000);
+        QVERIFY(QFile::remove(video + "/b.avi"));
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QCOMPARE(rows(), (QStringList{up(), file("a.avi"), file("c.avi")}));
+        QCOMPARE(WindowInspector::list(*w)->currentItem(), 2);
+        QVERIFY(QFile::remove(dirFile("probed")));
         QVERIFY(QFile::remove(video + "/a.avi"));
         WindowInspector::select(*w, 1);
-        QCOMPARE(rows(), (QStringList{up(), file("b.avi")}));
+        QCOMPARE(rows(), (QStringList{up(), file("c.avi")}));
         QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
         QVERIFY(QDir(video).removeRecursively());
         WindowInspector::select(*w, 1);
@@ -275,14 +223,10 @@ private slots:
         QTest::addColumn<QString>("visible");
         const QString bad(QChar::ReplacementCharacter);
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
-        QTest::newRow("encoded surrogate") << QByteArray("x\xED\xB2\x80") << "x" + bad + bad + bad;
-        QTest::newRow("non-ASCII")
-            << QByteArray("Фильм 🎬") << QString::fromUtf8("Фильм 🎬");
-        for (const char *name : {"it's $(touch pwned)", " two  blanks "})
-            QTest::newRow(name) << QByteArray(name) << QString(name);
+        const char *hostile = "it's $(touch pwned)";
+        QTest::newRow(hostile) << QByteArray(hostile) << QString(hostile);
         const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
         QTest::newRow("newline, tab") << QByteArray("new\nline\ttab") << symbols;
-        QTest::newRow("255 bytes") << QByteArray(251, 'n') << QString(251, 'n');
     }
 
     void namesAsBytes()
@@ -297,7 +241,6 @@ private slots:
         StdoutCapture out;
         w->openDir(d);
         const QByteArray printed = out.finish();
-        QVERIFY(printed.contains("\ndir:" + name + ".d\n"));
         QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
         const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
         const QModelIndex shown = WindowInspector::list(*w)->model()->index(at, 0);
