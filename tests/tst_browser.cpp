@@ -1,25 +1,22 @@
 #include "platform/resiconreader.h"
 #include "testsupport.h"
 
-#include <QProcess>
 #include <fcntl.h>
 
-// A row of the list as rows() reads it: its icon, then its text.
+// A row as rows() reads it: its icon, then its text.
 static QString up() { return "up .."; }
 static QString folder(const QString &name) { return "folder " + name; }
 static QString file(const QString &name) { return "file " + name; }
 
 struct Link { QString name, target; };
 
-// A folder listed with `filter` prints `printed` (if given) and shows `shown`; `keys` pressed
-// on it, each printed, enter `chosen`.
+// Down and Return enter `chosen`.
 struct Listing
 {
     QStringList folders, files;
     QList<Link> links;
     QString filter;
     QStringList printed, shown;
-    QList<Qt::Key> keys;
     QString chosen;
 };
 Q_DECLARE_METATYPE(Listing)
@@ -30,6 +27,8 @@ class BrowserTest : public QObject
 
     QTemporaryDir tmp;
     std::unique_ptr<ZFileSelectDialog> w;
+
+    ZListBox *box() { return WindowInspector::list(*w); }
 
     QStringList list(const QString &path)
     {
@@ -46,16 +45,16 @@ class BrowserTest : public QObject
         const QMap<qint64, QString> icons{{key("gen_back_to_arrw_small.bmp"), "up "},
                                           {key("fm_folder_small.bmp"), "folder "},
                                           {key("msg_unsupport_file_type_small.bmp"), "file "}};
-        const ZListBox *box = WindowInspector::list(*w);
         QStringList out;
-        for (int i = 0; i < box->count(); ++i) {
-            const ZSettingItem *item = box->item(i);
+        for (int i = 0; i < box()->count(); ++i) {
+            const ZSettingItem *item = box()->item(i);
             out << icons.value(item->pixmap(0).cacheKey(), "unknown ") + item->getSubItemText(1, 0);
         }
         return out;
     }
 
-    void choose(const QString &row) { WindowInspector::select(*w, int(rows().indexOf(row))); }
+    void select(int row) { WindowInspector::select(*w, row); }
+    void choose(const QString &row) { select(int(rows().indexOf(row))); }
 
 public:
     ~BrowserTest() override { QProcess::execute("rm", {"-rf", "--", tmp.path()}); } // odd names
@@ -64,7 +63,7 @@ private slots:
     void initTestCase()
     {
         setSystemSettingsPath(tmp.filePath("none.cfg"));
-        // A player that notes the file it was asked to probe or play, and plays on until F2.
+        // Notes the file it probes or plays, and plays until F2.
         writeScript(dirFile("mplayer"),
                     "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
                     "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
@@ -83,7 +82,7 @@ private slots:
             .printed = {"dir entry count = 4", "dir:.", "dir:..", "dir:Movies", "dir:clips",
                         "file entry count = 2", "file:B.mp4", "file:a.avi"},
             .shown = {up(), folder("Movies"), folder("clips"), file("B.mp4"), file("a.avi")},
-            .keys = {Qt::Key_Return}, .chosen = ".."};
+            .chosen = "Movies"};
         QTest::newRow("-old, hidden, byte order") << Listing{
             .folders = {".config", "plain.avi", "Zoo", "apple", "10", "9", "-old"},
             .files = {".s.avi", ".n.txt", "MOVIE.AVI", "b.avi", "B.avi"},
@@ -91,14 +90,14 @@ private slots:
             .shown = {up(), folder("-old"), up(), folder(".config"), folder("10"), folder("9"),
                       folder("Zoo"), folder("apple"), folder("plain.avi"), file(".s.avi"),
                       file("B.avi"), file("MOVIE.AVI"), file("b.avi")},
-            .keys = {Qt::Key_P, Qt::Key_Return}, .chosen = "plain.avi"};
+            .chosen = "-old"};
         QTest::newRow("links, no filter") << Listing{
             .folders = {"real", "real/inner"}, .files = {"real/f.avi", "x.txt", "r"},
             .links = {{"in", "real/inner"}, {"gone.avi", "real/no"}, {"f2.avi", "real/f.avi"},
                       {"zero.avi", "/dev/zero"}},
             .shown = {up(), folder("in"), folder("real"), file("f2.avi"), file("r"),
                       file("x.txt"), file("zero.avi")},
-            .keys = {Qt::Key_Down, Qt::Key_Return}, .chosen = "in"};
+            .chosen = "in"};
     }
 
     void listing()
@@ -119,15 +118,15 @@ private slots:
         if (!c.printed.isEmpty())
             QCOMPARE(printed.mid(1), c.printed);
         QCOMPARE(rows(), c.shown);
-        QCOMPARE(WindowInspector::list(*w)->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
+        QCOMPARE(box()->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
         StdoutCapture out;
-        for (Qt::Key key : c.keys)
-            QTest::keyClick(WindowInspector::list(*w), key);
-        QCOMPARE(out.lines().filter(QRegularExpression("^pressed 0x")).size(), c.keys.size());
+        QTest::keyClick(box(), Qt::Key_Down);
+        QTest::keyClick(box(), Qt::Key_Return);
+        QCOMPARE(out.lines().filter(QRegularExpression("^pressed 0x")).size(), 2);
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
-    // The event loop ends without Exit (a signal): the clip stops, the folder is stored.
+    // The event loop ends without Exit (a signal).
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
@@ -148,7 +147,6 @@ private slots:
         StdoutCapture out;
         choose(folder("bin"));
         QCOMPARE(out.lines().value(0), QString("enter dir '//bin'")); // still at "/"
-        // A folder removed while open has not even "." and "..".
         QVERIFY(QDir(tmp.path()).mkpath("removed"));
         const int fd = open(qPrintable(tmp.filePath("removed")), O_RDONLY | O_DIRECTORY);
         QVERIFY(fd >= 0);
@@ -156,8 +154,8 @@ private slots:
         QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), "dir entry count = 0");
         close(fd);
         QCOMPARE(rows(), QStringList{up()});
-        WindowInspector::list(*w)->clear();
-        QCOMPARE(WindowInspector::list(*w)->model()->rowCount(), 0);
+        box()->clear();
+        QCOMPARE(box()->model()->rowCount(), 0);
     }
 
     // A folder that cannot be listed leaves the user where they were.
@@ -177,19 +175,17 @@ private slots:
         QVERIFY(QFile::setPermissions(tmp.filePath("locked"), {}));
         list(tmp.path());
         const QStringList before = rows();
-        WindowInspector::list(*w)->setCurrentItem(1);
+        box()->setCurrentItem(1);
         w->openDir(tmp.filePath("not-there"));
         StdoutCapture out;
         choose(folder("locked"));
         QCOMPARE(out.lines(), QStringList{"enter dir '" + tmp.filePath("locked") + "'"});
         QCOMPARE(rows(), before);
-        QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
+        QCOMPARE(box()->currentItem(), 1);
         QCOMPARE(WindowInspector::currentDir(*w), tmp.path());
     }
 
-    // F2 after the clip playing was removed, or a file gone since it was listed, shows the
-    // folder as it is now, on the row after it. A row in a folder that has gone (a card pulled)
-    // leads to the nearest folder above.
+    // A file gone is not played; a folder gone (a card pulled) leads to the nearest one above.
     void nothingLeadsNowhere()
     {
         const QString card = tmp.filePath("card"), video = card + "/video";
@@ -198,25 +194,24 @@ private slots:
             writeFile(video + "/" + name, "x");
         WindowInspector::setFileFilter(*w, "*.avi");
         list(video);
-        WindowInspector::list(*w)->setCurrentItem(2);
-        WindowInspector::select(*w, 2);
+        box()->setCurrentItem(2);
+        select(2);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), fsEncode(video + "/b.avi"), 10000);
         QVERIFY(QFile::remove(video + "/b.avi"));
         QTest::keyClick(w.get(), Qt::Key_F2);
         QCOMPARE(rows(), (QStringList{up(), file("a.avi"), file("c.avi")}));
-        QCOMPARE(WindowInspector::list(*w)->currentItem(), 2);
+        QCOMPARE(box()->currentItem(), 2);
         QVERIFY(QFile::remove(dirFile("probed")));
         QVERIFY(QFile::remove(video + "/a.avi"));
-        WindowInspector::select(*w, 1);
+        select(1);
         QCOMPARE(rows(), (QStringList{up(), file("c.avi")}));
-        QCOMPARE(WindowInspector::list(*w)->currentItem(), 1);
+        QCOMPARE(box()->currentItem(), 1);
         QVERIFY(QDir(video).removeRecursively());
-        WindowInspector::select(*w, 1);
+        select(1);
         QCOMPARE(WindowInspector::currentDir(*w), card);
         QVERIFY(!QFile::exists(dirFile("probed")));
     }
 
-    // Names from other systems and hostile to shells, kept as bytes all the way.
     void namesAsBytes_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -233,7 +228,7 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(QString, visible);
-        const QString d = tmp.filePath(QTest::currentDataTag()); // a hostile folder name as well
+        const QString d = tmp.filePath(QTest::currentDataTag()); // the folder's name as well
         const QByteArray base = fsEncode(d) + "/" + name;
         QVERIFY(QDir().mkpath(d));
         QCOMPARE(::close(::open(base + ".avi", O_CREAT | O_WRONLY, 0644)), 0);
@@ -243,9 +238,9 @@ private slots:
         const QByteArray printed = out.finish();
         QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
         const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
-        const QModelIndex shown = WindowInspector::list(*w)->model()->index(at, 0);
+        const QModelIndex shown = box()->model()->index(at, 0);
         QCOMPARE(shown.data().toString(), visible + ".avi");
-        WindowInspector::select(*w, at);
+        select(at);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("probed")), QByteArray(base + ".avi"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), QByteArray(base + ".avi"), 10000);
         QTest::keyClick(w.get(), Qt::Key_F2);

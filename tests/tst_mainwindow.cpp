@@ -20,7 +20,7 @@ static std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &settings)
 
 static QString lastDir() { return ZConfig(ini(), false).readEntry("FILESELECT", "LASTDIR"); }
 
-// Runs menu item `item`, acts on the modal dialog it opens, and returns its title and texts.
+// Runs menu item `item`, acts on its dialog, and returns the dialog's title and texts.
 static QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *)> act)
 {
     QStringList seen{"no dialog"};
@@ -41,7 +41,6 @@ static QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QD
     return seen;
 }
 
-// The soft keys' texts, then the menu items'.
 static QStringList texts(ZFileSelectDialog &w)
 {
     const ZSoftKey *keys = w.findChild<ZSoftKey *>();
@@ -74,8 +73,6 @@ private slots:
         QVERIFY(!w->findChild<ZOptionsMenu *>()->itemAt(2));
     }
 
-    // Without settings the working folder is shown and the texts are empty, but CPU speed
-    // (stored), About and Exit work.
     void noSettings()
     {
         StdoutCapture out;
@@ -100,8 +97,6 @@ private slots:
         QCOMPARE(lastDir(), QDir::current().canonicalPath());
     }
 
-    // A start folder that cannot be listed shows its nearest listable parent and stays stored
-    // until the user moves.
     void startFolderGone()
     {
         const QString video = media.filePath("card/video");
@@ -119,7 +114,6 @@ private slots:
         QCOMPARE(lastDir(), QDir(media.path() + "/..").canonicalPath());
     }
 
-    // With no display the program ends with status 1 and a line naming it, not Qt's abort.
     void noDisplay()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -132,12 +126,10 @@ private slots:
         QVERIFY(morvane.waitForFinished(60000));
         QCOMPARE(morvane.exitCode(), 1);
         const QString said = morvane.readAllStandardError();
-        const QString start = "morvane: cannot open the X display \":4711\". On a console, run it "
-                              "with QT_QPA_PLATFORM=linuxfb; over VNC, with QT_QPA_PLATFORM=vnc";
-        QVERIFY2(said.startsWith(start), qPrintable(said));
+        QVERIFY2(said.startsWith("morvane: cannot open the X display \":4711\""), qPrintable(said));
     }
 
-    // Texts are shown as they are, and a long one pushes no button off the screen.
+    // A long text pushes no button off the screen.
     void textsShownLiterally()
     {
         const QByteArray lots(10000, 'W');
@@ -150,7 +142,7 @@ private slots:
             return outer->rect().contains(QRect(inner->mapTo(outer, QPoint()), inner->size()));
         };
         QVERIFY(inside(w.get(), keys->button(ZSoftKey::RIGHT)));
-        QList<Qt::TextFormat> labels; // the title alone, as plain text
+        QList<Qt::TextFormat> labels;
         bool laidOut = false, narrow = false, cancelInside = false;
         const QStringList shown = viaMenu(*w, 0, [&](QDialog *d) {
             for (const QLabel *label : d->findChildren<QLabel *>())

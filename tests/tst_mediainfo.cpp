@@ -1,7 +1,7 @@
 #include "playback/mediainfo.h"
 #include "testsupport.h"
 
-// What a probe found; the defaults are those of a file that tells nothing.
+// The defaults are those of a file that tells nothing.
 struct Info
 {
     int width = 0, height = 0;
@@ -58,7 +58,6 @@ private slots:
         QCOMPARE(found(info), expected.text());
     }
 
-    // The player is one word, only quoted where the shell would read its name.
     void commandLine()
     {
         const struct { const char *media, *player, *expected; } rows[] = {
@@ -72,8 +71,7 @@ private slots:
         }
     }
 
-    // Pieces are cut at 79 bytes (70 bytes of padding push a key across); a stalled probe is cut
-    // off and tells nothing.
+    // Pieces are cut at 79 bytes (the padding pushes a key across); a stalled probe is cut off.
     void fakePlayers()
     {
         const struct { QByteArray script; Info expected; } rows[] = {
@@ -92,31 +90,29 @@ private slots:
         }
     }
 
-    // Debian's MPlayer, run from a hostile folder, probes a hostile name and files that are no
-    // clips; a FIFO must not hold it up.
     void realPlayer()
     {
         const QString folder = tmp.filePath("my app's $(touch pwned);x");
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::link(MORVANE_APPDIR "/mplayer", folder + "/mplayer"));
-        const QString clip = tmp.filePath("$(touch pwned) `touch pwned` it's \"x\" Фильм.avi");
+        const QString clip = "$(touch pwned) `touch pwned` it's \"x\" Фильм.avi";
         const QStringList ffmpeg{"-v", "error", "-f", "lavfi", "-i", "testsrc=rate=5:size=320x240",
                                  "-t", "0.4", "-c:v", "rawvideo", "-pix_fmt", "bgr24", clip};
         QCOMPARE(QProcess::execute("ffmpeg", ffmpeg), 0);
-        QVERIFY(QFile(tmp.filePath("notes.txt")).open(QIODevice::WriteOnly));
-        QCOMPARE(mkfifo(qPrintable(tmp.filePath("stream.avi")), 0600), 0);
+        QVERIFY(QFile("notes.txt").open(QIODevice::WriteOnly));
+        QCOMPARE(mkfifo("stream.avi", 0600), 0);
         const struct { QString path; int timeoutMs; QSize size; QString demuxer; } rows[] = {
             {clip, 30000, {320, 240}, "avi"}, // a real probe on a busy machine may take long
-            {tmp.filePath("notes.txt"), 30000, {0, 0}, "unknow"},
-            {tmp.filePath("missing.avi"), 30000, {0, 0}, "unknow"},
-            {tmp.filePath("stream.avi"), 800, {0, 0}, "unknow"}};
+            {"notes.txt", 30000, {0, 0}, "unknow"},
+            {"missing.avi", 30000, {0, 0}, "unknow"},
+            {"stream.avi", 800, {0, 0}, "unknow"}};
         for (const auto &r : rows) {
             MediaInfo::setProbeTimeoutMs(r.timeoutMs);
             const MediaInfo info(r.path, folder + "/mplayer");
             QCOMPARE(QSize(info.getWidth(), info.getHeight()), r.size);
             QCOMPARE(info.getDemuxer(), r.demuxer);
         }
-        QVERIFY(!QFile::exists(tmp.filePath("pwned")));
+        QVERIFY(!QFile::exists("pwned"));
     }
 };
 

@@ -43,8 +43,7 @@ private slots:
             << StatusRow{"sleep 60 & cat >/dev/null", 1000, "exit 0"};
     }
 
-    // A member of the child's group signals us during the wait; the child and its whole group
-    // are gone within the bound.
+    // A member of the child's group signals us during the wait.
     void statuses()
     {
         QFETCH(StatusRow, row);
@@ -68,7 +67,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(groupGone(ids[0]), 2000);
     }
 
-    // A second child holds nothing of the first stream; streams close in any order.
     void streamsApart()
     {
         FILE *first = openPlayerPipe("cat >/dev/null; exit 5");
@@ -77,7 +75,7 @@ private slots:
         QVERIFY(first);
         QVERIFY(second);
         QVERIFY(third);
-        QByteArrayList seen; // what the second child's descriptors lead to
+        QByteArrayList seen;
         for (QByteArray line; (line = readLine(second)) != "end\n" && !line.isEmpty();)
             seen << line.trimmed();
         struct stat st;
@@ -85,7 +83,7 @@ private slots:
         QVERIFY(!seen.contains("socket:[" + QByteArray::number(qulonglong(st.st_ino)) + "]"));
         QCOMPARE(seen.count(seen.value(0)), 2); // its input and output, nothing more
         QCOMPARE(WEXITSTATUS(closePlayerPipe(first)), 5); // not killed after its grace
-        QVERIFY(readLine(third).isEmpty()); // it has ended
+        QVERIFY(readLine(third).isEmpty());
         fputs("seek +30\n", third);
         QCOMPARE(fflush(third), EOF);
         QCOMPARE(errno, EPIPE);
