@@ -62,13 +62,7 @@ public:
 private slots:
     void initTestCase()
     {
-        setSystemSettingsPath(tmp.filePath("none.cfg"));
-        // Notes the file it probes or plays, and plays until F2.
-        writeScript(dirFile("mplayer"),
-                    "#!/bin/sh\ncase \" $* \" in *\" -identify \"*)\n"
-                    "  printf '%s' \"$2\" > \"$(dirname \"$0\")/probed\"; exit 0;; esac\n"
-                    "eval \"last=\\${$#}\"\nprintf '%s' \"$last\" > \"$(dirname \"$0\")/played\"\n"
-                    "read -r line\n");
+        useFakePlayer();
         w = std::make_unique<ZFileSelectDialog>();
         w->show();
     }
@@ -109,10 +103,8 @@ private slots:
             QVERIFY(QDir(d).mkpath(name));
         for (const QString &name : c.files)
             writeFile(d + "/" + name, "x");
-        for (const Link &link : c.links) {
-            const QString target = link.target.startsWith('/') ? "" : d + "/";
-            QVERIFY(QFile::link(target + link.target, d + "/" + link.name));
-        }
+        for (const Link &link : c.links)
+            QVERIFY(QFile::link(link.target, d + "/" + link.name));
         WindowInspector::setFileFilter(*w, c.filter);
         const QStringList printed = list(d);
         if (!c.printed.isEmpty())
@@ -154,8 +146,6 @@ private slots:
         QCOMPARE(list(QString("/proc/self/fd/%1").arg(fd)).value(1), "dir entry count = 0");
         close(fd);
         QCOMPARE(rows(), QStringList{up()});
-        box()->clear();
-        QCOMPARE(box()->model()->rowCount(), 0);
     }
 
     // A folder that cannot be listed leaves the user where they were.
@@ -195,13 +185,14 @@ private slots:
         WindowInspector::setFileFilter(*w, "*.avi");
         list(video);
         box()->setCurrentItem(2);
+        clearLogs();
         select(2);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), fsEncode(video + "/b.avi"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(logLines("played.log"), QStringList{video + "/b.avi"}, 10000);
         QVERIFY(QFile::remove(video + "/b.avi"));
         QTest::keyClick(w.get(), Qt::Key_F2);
         QCOMPARE(rows(), (QStringList{up(), file("a.avi"), file("c.avi")}));
         QCOMPARE(box()->currentItem(), 2);
-        QVERIFY(QFile::remove(dirFile("probed")));
+        clearLogs();
         QVERIFY(QFile::remove(video + "/a.avi"));
         select(1);
         QCOMPARE(rows(), (QStringList{up(), file("c.avi")}));
@@ -209,7 +200,7 @@ private slots:
         QVERIFY(QDir(video).removeRecursively());
         select(1);
         QCOMPARE(WindowInspector::currentDir(*w), card);
-        QVERIFY(!QFile::exists(dirFile("probed")));
+        QVERIFY(!QFile::exists(dirFile("probes.log")));
     }
 
     void namesAsBytes_data()
@@ -240,9 +231,11 @@ private slots:
         const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
         const QModelIndex shown = box()->model()->index(at, 0);
         QCOMPARE(shown.data().toString(), visible + ".avi");
+        clearLogs();
         select(at);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("probed")), QByteArray(base + ".avi"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played")), QByteArray(base + ".avi"), 10000);
+        const QByteArray played = base + ".avi\n";
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(dirFile("played.log")), played, 10000);
+        QVERIFY(readFile(dirFile("probes.log")).endsWith(" " + played));
         QTest::keyClick(w.get(), Qt::Key_F2);
         choose(folder(fsDecode(name + ".d")));
         QMetaObject::invokeMethod(w.get(), "slotQuit");

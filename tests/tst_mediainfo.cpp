@@ -60,14 +60,13 @@ private slots:
 
     void commandLine()
     {
-        const struct { const char *media, *player, *expected; } rows[] = {
+        const struct { QString media, player, expected; } rows[] = {
             {"a\"$`\\.avi", "p", "p -identify \"a\\\"\\$\\`\\\\.avi\""},
             {"a", "/my app's $(x)/mplayer", "'/my app'\\''s $(x)/mplayer' -identify \"a\""},
             {"a", "/aAzZ09-_.+,:@%/\u0080Фи/m", "/aAzZ09-_.+,:@%/\u0080Фи/m -identify \"a\""}};
-        for (auto r : rows) {
-            const QString media = QString::fromUtf8(r.media), player = QString::fromUtf8(r.player);
-            QCOMPARE(MediaInfo::identifyCommand(media, player),
-                     QString::fromUtf8(r.expected) + " -nosound -vc dummy -vo null");
+        for (const auto &r : rows) {
+            QCOMPARE(MediaInfo::identifyCommand(r.media, r.player),
+                     r.expected + " -nosound -vc dummy -vo null");
         }
     }
 
