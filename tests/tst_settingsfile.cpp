@@ -25,11 +25,11 @@ class SettingsFileTest : public QObject
 private slots:
     void reads()
     {
-        writeFile(path(), "[Hi]\nOn=true\n[hi]\non=0\n[N]\nT = 45 \nBad=12x\n[B]\nb=YES\n");
+        writeFile(path(), "[Hi]\nOn=true\n[hi]\non=0\n[N]\nT = 45 \n[B]\nb=YES\n");
         const struct { QString group, key; bool flagOrFalse, flagOrTrue; int number; } rows[] = {
             {"Hi", "On", true, true, -1}, {"hi", "on", false, false, 0},
             {"HI", "ON", false, true, -1}, {"N", "T", false, true, 45},
-            {"N", "Bad", false, true, -1}, {"B", "b", true, true, -1}};
+            {"B", "b", true, true, -1}};
         const ZConfig config(path(), false);
         for (const auto &r : rows) {
             QCOMPARE(config.readBoolEntry(r.group, r.key, false), r.flagOrFalse);
