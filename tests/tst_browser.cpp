@@ -10,7 +10,7 @@ static QString file(const QString &name) { return "file " + name; }
 
 struct Link { QString name, target; };
 
-// Down and Return enter `chosen`.
+// Down and Return on the list enter `chosen`; `printed` is checked if given.
 struct Listing
 {
     QStringList folders, files;
@@ -78,12 +78,11 @@ private slots:
             .shown = {up(), folder("Movies"), folder("clips"), file("B.mp4"), file("a.avi")},
             .chosen = "Movies"};
         QTest::newRow("-old, hidden, byte order") << Listing{
-            .folders = {".config", "plain.avi", "Zoo", "apple", "10", "9", "-old"},
-            .files = {".n.txt", "MOVIE.AVI", "b.avi", "B.avi"},
+            .folders = {".config", "plain.avi", "Zoo", "apple", "-old"},
+            .files = {".n.txt", "MOVIE.AVI", "b.avi"},
             .filter = "*.avi;*.mp4",
-            .shown = {up(), folder("-old"), up(), folder(".config"), folder("10"), folder("9"),
-                      folder("Zoo"), folder("apple"), folder("plain.avi"), file("B.avi"),
-                      file("MOVIE.AVI"), file("b.avi")},
+            .shown = {up(), folder("-old"), up(), folder(".config"), folder("Zoo"),
+                      folder("apple"), folder("plain.avi"), file("MOVIE.AVI"), file("b.avi")},
             .chosen = "-old"};
         QTest::newRow("links, no filter") << Listing{
             .folders = {"real", "real/inner"}, .files = {"real/f.avi", "x.txt", "r"},
@@ -229,8 +228,7 @@ private slots:
         const QByteArray printed = out.finish();
         QVERIFY(printed.contains("\nfile:" + name + ".avi\n"));
         const int at = int(rows().indexOf(file(fsDecode(name + ".avi"))));
-        const QModelIndex shown = box()->model()->index(at, 0);
-        QCOMPARE(shown.data().toString(), visible + ".avi");
+        QCOMPARE(box()->model()->index(at, 0).data().toString(), visible + ".avi");
         clearLogs();
         select(at);
         const QByteArray played = base + ".avi\n";

@@ -89,11 +89,9 @@ private slots:
         QCOMPARE(errno, EPIPE);
         QCOMPARE(WEXITSTATUS(closePlayerPipe(third)), 7);
         FILE *foreign = fopen("/dev/null", "r+");
-        for (FILE *none : {first, foreign}) {
-            errno = 0;
-            QCOMPARE(closePlayerPipe(none), -1);
-            QCOMPARE(errno, EBADF);
-        }
+        errno = 0;
+        QCOMPARE(closePlayerPipe(foreign), -1);
+        QCOMPARE(errno, EBADF);
         QCOMPARE(fclose(foreign), 0); // untouched
         QCOMPARE(WEXITSTATUS(closePlayerPipe(second)), 6);
     }

@@ -62,9 +62,8 @@ private slots:
         changed = kept;
         row("new key", kept, changed.replace("x=1\n", "x=1\ny=2\n"), "C", "y", "2");
         row("new group", kept, kept + "\n[Hi]\nOn=true\n", "Hi", "On", "true");
-        const QByteArray mark = "\xEF\xBB\xBF", crlf = "[FILESELECT]\r\nLASTDIR=/new\r\n";
-        row("mark, CRLF", mark + "[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n",
-            mark + crlf + "[X]\r\n");
+        row("mark, CRLF", "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n",
+            "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
     }
 
     void writes()
