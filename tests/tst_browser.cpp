@@ -137,7 +137,7 @@ private slots:
         choose(up());
         StdoutCapture out;
         choose(folder("bin"));
-        QCOMPARE(out.lines().value(0), QString("enter dir '//bin'")); // still at "/"
+        QCOMPARE(out.lines().value(0), "enter dir '//bin'"); // still at "/"
         QVERIFY(QDir(tmp.path()).mkpath("removed"));
         const int fd = open(qPrintable(tmp.filePath("removed")), O_RDONLY | O_DIRECTORY);
         QVERIFY(fd >= 0);
@@ -156,7 +156,6 @@ private slots:
                                     QFile::symLinkTarget("/proc/self/exe"),
                                     "unlistableFolderKeepsTheList"});
             QVERIFY(child.waitForFinished(120000));
-            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
             QVERIFY2(child.exitCode() == 0, child.readAll().constData());
             return;
         }
@@ -210,8 +209,8 @@ private slots:
         QTest::newRow("E9 alone") << QByteArray("caf\xE9") << "caf" + bad;
         const char *hostile = "it's $(touch pwned)";
         QTest::newRow(hostile) << QByteArray(hostile) << QString(hostile);
-        const QString symbols = QString("new") + QChar(0x240A) + "line" + QChar(0x2409) + "tab";
-        QTest::newRow("newline, tab") << QByteArray("new\nline\ttab") << symbols;
+        QTest::newRow("newline, tab")
+            << QByteArray("new\nline\ttab") << QString("new␊line␉tab");
     }
 
     void namesAsBytes()

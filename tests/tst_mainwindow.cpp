@@ -98,10 +98,7 @@ private slots:
         const QByteArray settings = "[FILESELECT]\nLASTDIR = " + video.toUtf8() + "\n";
         StdoutCapture out;
         auto w = makeWindow(settings);
-        const QStringList printed{"enter dir '" + video + "'",
-                                  "enter dir '" + media.filePath("card") + "'",
-                                  "enter dir '" + media.path() + "'"};
-        QCOMPARE(out.lines().mid(2, 3), printed);
+        QCOMPARE(out.lines().value(4), "enter dir '" + media.path() + "'");
         QTest::keyClick(w.get(), Qt::Key_F4);
         QCOMPARE(readFile(ini()), settings);
         WindowInspector::select(*w, 0);
@@ -111,13 +108,9 @@ private slots:
 
     void noDisplay()
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("DISPLAY", ":4711"); // a display no test starts
-        QProcess morvane;
-        morvane.setProcessEnvironment(env);
-        morvane.start(MORVANE_APPDIR "/morvane", QStringList());
+        QProcess morvane; // on a display no test starts
+        morvane.start("env", {"-u", "QT_QPA_PLATFORM", "-u", "WAYLAND_DISPLAY", "DISPLAY=:4711",
+                              MORVANE_APPDIR "/morvane"});
         QVERIFY(morvane.waitForFinished(60000));
         QCOMPARE(morvane.exitCode(), 1);
         const QString said = morvane.readAllStandardError();
