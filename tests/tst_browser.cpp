@@ -109,7 +109,7 @@ private slots:
         if (!c.printed.isEmpty())
             QCOMPARE(printed.mid(1), c.printed);
         QCOMPARE(rows(), c.shown);
-        QCOMPARE(box()->item(0)->pixmap(0).size(), QSize(16, 16)); // unscaled
+        QCOMPARE(box()->item(0)->pixmap(0).size(), QSize(16, 16));
         StdoutCapture out;
         QTest::keyClick(box(), Qt::Key_Down);
         QTest::keyClick(box(), Qt::Key_Return);
@@ -217,7 +217,7 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(QString, visible);
-        const QString d = tmp.filePath(QTest::currentDataTag()); // the folder's name as well
+        const QString d = tmp.filePath(QTest::currentDataTag());
         const QByteArray base = fsEncode(d) + "/" + name;
         QVERIFY(QDir().mkpath(d));
         QCOMPARE(::close(::open(base + ".avi", O_CREAT | O_WRONLY, 0644)), 0);

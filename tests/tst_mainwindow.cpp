@@ -19,7 +19,7 @@ static std::unique_ptr<ZFileSelectDialog> makeWindow(const QByteArray &settings)
 
 static QString lastDir() { return ZConfig(ini(), false).readEntry("FILESELECT", "LASTDIR"); }
 
-// Runs menu item `item`, acts on its dialog, and returns the dialog's title and choices.
+// Runs menu item `item`, acts on its dialog, returns its title and choices.
 static QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *)> act)
 {
     QStringList seen{"no dialog"};

@@ -1,7 +1,6 @@
 #include "playback/mediainfo.h"
 #include "testsupport.h"
 
-// The defaults are those of a file that tells nothing.
 struct Info
 {
     int width = 0, height = 0;
@@ -42,8 +41,7 @@ private slots:
         }
     }
 
-    // What a player prints is read in pieces of 79 bytes (the padding pushes a key across); a
-    // stalled probe is cut off.
+    // Read in pieces of 79 bytes (the padding pushes a key across); a stalled probe is cut off.
     void fakePlayers()
     {
         const struct { QByteArray script; Info expected; } rows[] = {

@@ -81,7 +81,7 @@ private slots:
     void writesWholeFilesOrNothing()
     {
         writeFile(path(), "[A]\nk=1\n");
-        // Left by an earlier save of ours: passed over and left alone.
+        // Left by an earlier save: passed over.
         const QString left = dir.filePath(".mplayer.ini." + QString::number(getpid()) + "-0");
         writeFile(left, "");
         struct stat before, after;
@@ -109,7 +109,7 @@ private slots:
         const QByteArray old = lastDir("/old") + QByteArray(3000, '#');
         const QStringList tmpfs{"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder.path()};
         if (fullDisk && (geteuid() != 0 || QProcess::execute("mount", tmpfs) != 0))
-            QSKIP("cannot mount a tmpfs: that needs root (CI runs as root)");
+            QSKIP("mounting a tmpfs needs root (CI runs as root)");
         const auto unmount = qScopeGuard([&] {
             if (fullDisk)
                 QProcess::execute("umount", {folder.path()});
