@@ -10,7 +10,7 @@ static QString file(const QString &name) { return "file " + name; }
 
 struct Link { QString name, target; };
 
-// Down and Return on the list enter `chosen`; `printed` is checked if given.
+// Down and Return enter `chosen`; `printed` is checked if given.
 struct Listing
 {
     QStringList folders, files;
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(WindowInspector::currentDir(*w), tmp.path());
     }
 
-    // A file gone is not played; a folder gone (a card pulled) leads to the nearest one above.
+    // A card pulled: a gone file is not played, a gone folder leads up.
     void nothingLeadsNowhere()
     {
         const QString card = tmp.filePath("card"), video = card + "/video";

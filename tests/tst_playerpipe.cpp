@@ -43,7 +43,7 @@ private slots:
             << StatusRow{"sleep 60 & cat >/dev/null", 1000, "exit 0"};
     }
 
-    // A member of the child's group signals us during the wait.
+    // The child's group signals us during the wait.
     void statuses()
     {
         QFETCH(StatusRow, row);

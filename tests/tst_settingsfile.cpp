@@ -38,14 +38,15 @@ private slots:
         }
     }
 
-    // A write changes one value of the file as it is now, in its own form.
+    // A write changes one value of the file as it is now.
     void writes_data()
     {
         QTest::addColumn<Write>("w");
         const auto fresh = [](const char *tag, const QString &value, const QByteArray &stored) {
             QTest::newRow(tag) << Write{{}, "FILESELECT", "LASTDIR", value, lastDir(stored)};
         };
-        fresh("commas, equals, comment marks", "*.avi, a=b # ; [L]", "*.avi, a=b # ; [L]");
+        fresh("commas, comment marks, backslashes, end quote",
+              "*.avi, a=b # ; [L] C:\\d\\\"x\\n \"F\"", "*.avi, a=b # ; [L] C:\\d\\\"x\\n \"F\"");
         fresh("quotes", "\"q\" 'single'", "\"\\\"q\\\" 'single'\"");
         fresh("leading blank", " lead", "\" lead\"");
         fresh("newline", "two\nlines", "\"two\\nlines\"");
@@ -62,8 +63,8 @@ private slots:
         changed = kept;
         row("new key", kept, changed.replace("x=1\n", "x=1\ny=2\n"), "C", "y", "2");
         row("new group", kept, kept + "\n[Hi]\nOn=true\n", "Hi", "On", "true");
-        row("mark, CRLF", "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR=/old\r\n[X]\r\n",
-            "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR=/new\r\n[X]\r\n");
+        row("mark, CRLF, empty value", "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR =\r\n[X]\r\n",
+            "\xEF\xBB\xBF[FILESELECT]\r\nLASTDIR =/new\r\n[X]\r\n");
     }
 
     void writes()
