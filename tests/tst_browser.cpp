@@ -3,7 +3,7 @@
 
 #include <fcntl.h>
 
-// A row as rows() reads it: its icon, then its text.
+// A row as rows() reads it: icon, then text.
 static QString up() { return "up .."; }
 static QString folder(const QString &name) { return "folder " + name; }
 static QString file(const QString &name) { return "file " + name; }
@@ -117,7 +117,7 @@ private slots:
         QCOMPARE(WindowInspector::currentDir(*w), QDir(d + "/" + c.chosen).canonicalPath());
     }
 
-    // The event loop ends without Exit (a signal).
+    // The event loop ends without Exit.
     void quittingWhilePlaying()
     {
         const QString d = tmp.filePath("worked example");
@@ -132,7 +132,7 @@ private slots:
 
     void rootAndEmpty()
     {
-        list("/"); // its ".." is "/" and no other is put in front
+        list("/"); // ".." is "/" here
         QCOMPARE(rows().count(up()), 1);
         choose(up());
         StdoutCapture out;
@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(rows(), QStringList{up()});
     }
 
-    // A folder that cannot be listed leaves the user where they were.
+    // An unlistable folder leaves the user where they were.
     void unlistableFolderKeepsTheList()
     {
         if (geteuid() == 0) {

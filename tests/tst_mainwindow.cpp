@@ -23,7 +23,7 @@ static QString lastDir() { return ZConfig(ini(), false).readEntry("FILESELECT", 
 static QStringList viaMenu(ZFileSelectDialog &w, int item, std::function<void(QDialog *)> act)
 {
     QStringList seen{"no dialog"};
-    QTimer timer; // gone with this call: it never fires on a later dialog
+    QTimer timer; // gone with this call, never fires on a later dialog
     timer.callOnTimeout([&] {
         if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
             auto *choices = qobject_cast<ZSingleSelectDlg *>(d);

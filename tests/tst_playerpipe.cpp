@@ -28,7 +28,7 @@ private slots:
     }
 
     void init() { fds = openDescriptors(); }
-    void cleanup() { QCOMPARE(openDescriptors(), fds); } // nothing left open
+    void cleanup() { QCOMPARE(openDescriptors(), fds); }
 
     void statuses_data()
     {
@@ -92,7 +92,7 @@ private slots:
         errno = 0;
         QCOMPARE(closePlayerPipe(foreign), -1);
         QCOMPARE(errno, EBADF);
-        QCOMPARE(fclose(foreign), 0); // untouched
+        QCOMPARE(fclose(foreign), 0);
         QCOMPARE(WEXITSTATUS(closePlayerPipe(second)), 6);
     }
 };

@@ -1,7 +1,7 @@
 #include "settings/appdir.h"
 #include "testsupport.h"
 
-// Writing `value` at group/key to a file holding `before` (no file if null) leaves `after`.
+// Writing `value` at group/key over `before` (null: no file) leaves `after`.
 struct Write { QByteArray before; QString group, key, value; QByteArray after; };
 Q_DECLARE_METATYPE(Write)
 
@@ -140,7 +140,7 @@ private slots:
     void replacementKeepsOwnerModeAndLink()
     {
         if (geteuid() != 0)
-            QSKIP("another user's file needs root (CI runs as root)");
+            QSKIP("needs root (CI runs as root)");
         QTemporaryDir shared;
         QCOMPARE(chmod(qPrintable(shared.path()), 0777), 0);
         const QString file = shared.filePath("mplayer.ini"), link = shared.filePath("link.ini");
