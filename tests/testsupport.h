@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/zfileselectdialog.h"
-#include "playback/positionkeeper.h"
 #include "platform/fsname.h"
 #include "platform/zapplication.h"
 #include "platform/zconfig.h"
@@ -28,10 +27,6 @@ struct WindowInspector
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
-    static const Positions *kept(ZFileSelectDialog &w)
-    {
-        return w.positions ? &w.positions->positions() : nullptr;
-    }
 };
 
 inline QString &testAppDir() { static QString dir; return dir; }

@@ -70,7 +70,6 @@ private slots:
     {
         const SettingRow rows[] = {
             {"X = f1", PadButton::X, Qt::Key_F1, Qt::Key_F1, false},
-            {"Y=", PadButton::Y, 0, 0, false},
             {"L2=,volumedown", PadButton::L2, 0, Qt::Key_VolumeDown, false},
             {"A=Nonsense,F1", PadButton::A, Qt::Key_Return, Qt::Key_Return, true}, // default kept
         };
