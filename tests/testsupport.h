@@ -127,6 +127,8 @@ private:
         return QTest::qExec(&test, argc, argv); \
     }
 
+inline const char Query[] = "pausing_keep_force get_property time_pos";
+
 // Notes what it is given beside itself, and plays as FAKE_PLAYER says.
 inline const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")

@@ -37,8 +37,7 @@ private slots:
 
     void cleanupTestCase() { DeviceControl::setShellRunner({}); }
 
-    // Every key of the table and two outside it, a seek while paused, pause twice; away, a
-    // pause is kept, and back it is resumed, once. Idle, keys are only printed.
+    // All keys, a seek while paused, pause twice, focus away and back; idle, keys are printed.
     void keysAndStates()
     {
         ZFileSelectDialog w;
@@ -101,9 +100,8 @@ private slots:
             for (int i = 0; !mode.isEmpty() && i < 400; ++i) // far more than the socket holds
                 w.sendCommand(QByteArray(999, 'x').append('\n').constData());
             QTest::keyClick(&w, Qt::Key_Right);
-            const QString input = dirFile("input.log");
             if (mode == "flood")
-                QTRY_VERIFY_WITH_TIMEOUT(readFile(input).endsWith("x\nseek +30\n"), 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(logLines("input.log").endsWith("seek +30"), 10000);
             QTest::keyClick(&w, Qt::Key_F2);
         }
         QCOMPARE(logLines("input.log"), (QStringList{"seek +30", "quit"}));
@@ -136,8 +134,6 @@ private slots:
         if (row.player.isEmpty())
             QTest::keyClick(&w, Qt::Key_F2);
         QTRY_VERIFY_WITH_TIMEOUT(!WindowInspector::playing(w), 2000);
-        QVERIFY(!WindowInspector::list(w)->isHidden());
-        QVERIFY(!w.isFullScreenMode());
         QVERIFY(noChildren());
         QList<QByteArray> expected{"pmtool -d 0"};
         if (!row.restore.isEmpty())

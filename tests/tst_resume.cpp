@@ -1,7 +1,6 @@
 #include "settings/positions.h"
 #include "testsupport.h"
 
-const char Query[] = "pausing_keep_force get_property time_pos";
 const QByteArray ResumeOn = "[PLAYBACK]\nRESUME=YES\n";
 
 class ResumeTest : public QObject
@@ -32,7 +31,6 @@ private slots:
     void initTestCase()
     {
         useFakePlayer();
-        writeFile(dirFile("identify.txt"), "ID_LENGTH=3600.00\n");
         QVERIFY(QDir(media.path()).mkpath("list/sub"));
         // fopen: QFile would spell a name that is not UTF-8 in UTF-8.
         for (const char *name : {"a.avi", "caf\xE9.avi", "list/a.avi", "list/b.avi", "list/c.avi"})
@@ -105,8 +103,7 @@ private slots:
         QCOMPARE(onDisk("a.avi").seconds, 0);
     }
 
-    // The marks (none for another file of c.avi's name), the start on b.avi, played last, and
-    // back up onto sub.
+    // Marks (none for another file of c.avi's name), the start on b.avi, back up onto sub.
     void listing()
     {
         keep("list/b.avi", 0, true);
