@@ -69,40 +69,6 @@ private slots:
         QCOMPARE(logLines("input.log"), row.input);
     }
 
-    void atEnd_data()
-    {
-        QTest::addColumn<EndRow>("row");
-        const QStringList all = {"a.avi", "b.avi", "c.avi"}, first = all.mid(0, 1);
-        QTest::newRow("absent") << EndRow{"", "0.2", false, false, first, true, 1};
-        QTest::newRow("stay, deleted") << EndRow{"ATEND=STAY", "0.5", true, false, first, false, 1};
-        QTest::newRow("next") << EndRow{"ATEND=NEXT", "0.2", false, false, all, false, 3};
-        const QStringList two = all.mid(0, 2);
-        QTest::newRow("next, F2 during b") << EndRow{"ATEND=NEXT", "1", false, true, two, false, 2};
-    }
-
-    void atEnd()
-    {
-        QFETCH(EndRow, row);
-        qputenv("FAKE_END", row.endSeconds);
-        writeFile(media.filePath("a.avi"), "not really a film");
-        qputenv("FAKE_PLAYER", "ends");
-        auto w = activeWindow(media.path(), "[PLAYBACK]\n" + row.atEnd + "\n");
-        ZListBox *list = WindowInspector::list(*w);
-        QTest::keyClick(list, Qt::Key_Down);
-        QTest::keyClick(list, Qt::Key_Return);
-        if (row.deleteWhilePlaying)
-            QFile::remove(media.filePath("a.avi"));
-        if (row.stopDuringSecond) {
-            QTRY_COMPARE(logLines("played.log").size(), 2);
-            QTest::keyClick(w.get(), Qt::Key_F2);
-        }
-        QTRY_COMPARE(WindowInspector::playing(*w), row.stillPlaying);
-        QTest::qWait(1200);
-        QCOMPARE(logLines("played.log").replaceInStrings(media.path() + '/', ""), row.played);
-        QCOMPARE(WindowInspector::playing(*w), row.stillPlaying);
-        QCOMPARE(list->currentItem(), row.currentRow);
-    }
-
     // No video: readable texts; the length asked once, the place once a second, not paused.
     void soundScreen()
     {
@@ -132,6 +98,40 @@ private slots:
         QCOMPARE(logLines("input.log"), paused);
         QTest::keyClick(w.get(), Qt::Key_F2);
         QVERIFY(!screen->isVisible());
+    }
+
+    void atEnd_data()
+    {
+        QTest::addColumn<EndRow>("row");
+        const QStringList all = {"a.avi", "b.avi", "c.avi"}, first = all.mid(0, 1);
+        QTest::newRow("absent") << EndRow{"", "0.2", false, false, first, true, 1};
+        QTest::newRow("next") << EndRow{"ATEND=NEXT", "0.2", false, false, all, false, 3};
+        const QStringList two = all.mid(0, 2);
+        QTest::newRow("next, F2 during b") << EndRow{"ATEND=NEXT", "1", false, true, two, false, 2};
+        // Last: it deletes a.avi.
+        QTest::newRow("stay, deleted") << EndRow{"ATEND=STAY", "0.5", true, false, first, false, 1};
+    }
+
+    void atEnd()
+    {
+        QFETCH(EndRow, row);
+        qputenv("FAKE_END", row.endSeconds);
+        qputenv("FAKE_PLAYER", "ends");
+        auto w = activeWindow(media.path(), "[PLAYBACK]\n" + row.atEnd + "\n");
+        ZListBox *list = WindowInspector::list(*w);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        if (row.deleteWhilePlaying)
+            QFile::remove(media.filePath("a.avi"));
+        if (row.stopDuringSecond) {
+            QTRY_COMPARE(logLines("played.log").size(), 2);
+            QTest::keyClick(w.get(), Qt::Key_F2);
+        }
+        QTRY_COMPARE(WindowInspector::playing(*w), row.stillPlaying);
+        QTest::qWait(1200);
+        QCOMPARE(logLines("played.log").replaceInStrings(media.path() + '/', ""), row.played);
+        QCOMPARE(WindowInspector::playing(*w), row.stillPlaying);
+        QCOMPARE(list->currentItem(), row.currentRow);
     }
 
     // The clock rounds down; the bar is full at the end.
