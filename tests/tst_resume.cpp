@@ -135,11 +135,9 @@ private slots:
     void fileOfPlaces()
     {
         Positions kept(media.filePath("places.txt"));
-        const QList<QByteArray> odd{"/caf\xE9.avi", "/two\nlines.avi"};
-        for (int i = 0; i < Positions::Limit + 1 - int(odd.size()); ++i)
+        for (int i = 0; i < Positions::Limit; ++i)
             kept.put({"/films/" + QByteArray::number(i) + ".avi", 100, 600, false});
-        for (const QByteArray &name : odd)
-            kept.put({name, 7, 61, true});
+        kept.put({"/caf\xE9\n.avi", 7, 61, true});
         writeFile(kept.path(), kept.text());
         const Positions back(kept.path());
         QVERIFY(!back.find("/films/0.avi", 100)); // the one played first is let go
