@@ -1,9 +1,6 @@
 #pragma once
 
-// Shared pieces of the tests: a program folder, files, output capture, a look inside the window.
-
 #include "app/zfileselectdialog.h"
-#include "playback/positionkeeper.h"
 #include "platform/fsname.h"
 #include "platform/zapplication.h"
 #include "platform/zconfig.h"
@@ -29,16 +26,9 @@ struct WindowInspector
     static bool paused(ZFileSelectDialog &w) { return w.isPaused(); }
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
-    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe(); }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }
-    // Where each file was left, as this run keeps it; nullptr without RESUME.
-    static const Positions *kept(ZFileSelectDialog &w)
-    {
-        return w.positions ? &w.positions->positions() : nullptr;
-    }
 };
 
-// The folder argv[0] names, made fresh per run.
 inline QString &testAppDir() { static QString dir; return dir; }
 
 inline QString dirFile(const char *name) { return testAppDir() + name; }
@@ -62,13 +52,7 @@ inline void writeScript(const QString &path, const QByteArray &text)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-inline QStringList fileLines(const QString &path)
-{
-    return QString::fromUtf8(readFile(path)).split('\n', Qt::SkipEmptyParts);
-}
-
-// A window on settings (mplayer.ini: LASTDIR=folder, then `settings`), shown and active: an
-// activation coming later would resume a pause.
+// Shown and active at once: an activation coming later would resume a pause.
 inline std::unique_ptr<ZFileSelectDialog> activeWindow(const QString &folder,
                                                        const QByteArray &settings)
 {
@@ -86,17 +70,15 @@ inline int openDescriptors()
     return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
 }
 
-// No child of ours is left, not even a zombie.
 inline bool noChildren() { return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
 
-// No live member of process group `group` is left; zombies count as gone.
+// Zombies count as gone.
 inline bool groupGone(const QString &group)
 {
     const QString live = QString("ps -eo pgid=,stat= | grep -q '^ *%1 [^Z]'").arg(group);
     return QProcess::execute("sh", {"-c", live}) == 1;
 }
 
-// Collects what is written to standard output (fd 1) or error (fd 2) while it lives.
 class StdoutCapture
 {
 public:
@@ -119,7 +101,6 @@ public:
         }
         return text;
     }
-    // The program's lines, less the test framework's own messages.
     QStringList lines()
     {
         QStringList out = QString::fromUtf8(finish()).split('\n', Qt::SkipEmptyParts);
@@ -133,7 +114,7 @@ private:
     QByteArray text;
 };
 
-// main() for the window tests: argv[0] lies in a fresh program folder, for the test's files.
+// argv[0] lies in a fresh program folder, for the test's files.
 #define MORVANE_GUI_TEST_MAIN(TestClass) \
     int main(int argc, char **argv) \
     { \
@@ -146,8 +127,9 @@ private:
         return QTest::qExec(&test, argc, argv); \
     }
 
-// The fake player: it notes what it is given in the files named below and acts as FAKE_PLAYER
-// says (unset: prints nothing and reads; real: MPlayer through MORVANE_ADAPTER).
+inline const char Query[] = "pausing_keep_force get_property time_pos";
+
+// Notes what it is given beside itself, and plays as FAKE_PLAYER says.
 inline const char FakePlayer[] = R"(#!/bin/sh
 here=$(dirname "$0")
 case " $* " in *" -identify "*)
@@ -160,21 +142,18 @@ echo $$ >"$here/pid"
 [ "$FAKE_PLAYER" = real ] && exec "$MORVANE_ADAPTER" -vo null -ao null "$@" 2>/dev/null
 for file; do :; done
 echo "$file" >>"$here/played.log"
-: >>"$here/input.log"
 pos=${FAKE_POS:-0} started=no
 start() { started=yes; echo "Starting playback..."; }
 case "$FAKE_PLAYER" in
     die) exit 0;;
-    deaf) exec sleep 600;;
     stubborn) trap '' TERM HUP INT; while :; do sleep 1; done;;
     flood) head -c 4000000 /dev/zero;;
-    plays|slow|fails|ends|sound) echo "Playing $file.";;
+    slow|fails) echo "Playing $file.";;
+    sound) printf 'Playing %s.\nClip info:\n Title: Song\n Artist: Band\nVideo: no video\n' "$file"
+        start;;
+    plays|ends) echo "Playing $file."; start
+        [ -z "$FAKE_END" ] || (sleep "$FAKE_END"; echo "EOF code: 1  ") &;;
 esac
-[ "$FAKE_PLAYER" = sound ] && printf 'Clip info:\n Title: Song\n Artist: Band\nVideo: no video\n'
-case "$FAKE_PLAYER" in plays|ends|sound) start;; esac
-if [ "$FAKE_PLAYER" = ends ] && [ -n "$FAKE_END" ]; then
-    (sleep "$FAKE_END"; echo "EOF code: 1  ") &
-fi
 while IFS= read -r line; do
     printf '%s\n' "$line" >>"$here/input.log"
     set -f; set -- $line; set +f
@@ -182,19 +161,21 @@ while IFS= read -r line; do
     case "$1 $2" in
         quit*) exit 0;;
         seek*) if [ "${3:-0}" = 2 ]; then pos=$2; else pos=$((pos + $2)); fi;;
-        "get_property length") echo "ANS_length=${FAKE_LENGTH:-100.0}";;
+        "get_property length") echo ANS_length=0.0;;
         "get_property time_pos")
             [ "$FAKE_PLAYER" = fails ] && echo ANS_ERROR=PROPERTY_UNAVAILABLE && continue
             [ "$started" = yes ] || start
-            pos=$((pos + ${FAKE_STEP:-0})) && echo "ANS_time_pos=$pos.000000"
+            echo "ANS_time_pos=$pos.000000"
             [ "$FAKE_PLAYER" = ends ] && echo "EOF code: 1  ";;
     esac
 done
 )";
 
-inline QStringList logLines(const char *name) { return fileLines(dirFile(name)); }
+inline QStringList logLines(const char *name)
+{
+    return QString::fromUtf8(readFile(dirFile(name))).split('\n', Qt::SkipEmptyParts);
+}
 
-// The fake player plays; no system settings, no shell command run.
 inline void useFakePlayer()
 {
     writeScript(dirFile("mplayer"), FakePlayer);
