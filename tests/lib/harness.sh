@@ -1,5 +1,4 @@
-# Every run of Morvane on a real display (Xvfb, openbox, weston; vm.sh: a VM's framebuffer)
-# sources this.
+# Sourced by every run of Morvane on a real display (Xvfb, openbox, weston; vm.sh: a VM).
 set -uo pipefail
 started=() logs=() left=() step="setting up" out=/dev/null playerlog=/dev/null win= kind=
 morvane_pid= t0=0
@@ -25,12 +24,12 @@ harness_end() {
     wait 2>/dev/null
     for i in $orphans; do grep -qa -- -slave "/proc/$i/cmdline" 2>/dev/null && kill "$i"; done
     chmod -R u+w "$work"; rm -rf "$work"
-    [ "$rc" != 0 ] || echo "${name-}: all steps passed ($(($(now_ms) - t0)) ms)"
+    [ "$rc" != 0 ] || echo "$name: all steps passed ($(($(now_ms) - t0)) ms)"
 }
 step() { step=$1; echo "$name: $1 ($(($(now_ms) - t0)) ms)"; }
 fail() {
     echo "$name: FAILED at step '$step': $*" >&2
-    shot "$shots/failed.png" && echo "--- screen: $shots/failed.png" >&2
+    shot "$shots/failed.png"
     for f in "$out" "$playerlog" "${logs[@]}"; do
         [ -s "$f" ] && cp "$f" "$shots/" && { echo "--- $f:"; tail -n 15 "$f"; } >&2
     done
@@ -73,10 +72,10 @@ window_of() { xdotool search --onlyvisible --name "^$1\$" | head -n 1; }
 start_morvane() {
     (cd "$1" && exec env MORVANE_PLAYER_LOG="$playerlog" "${@:2}") >"$out" 2>&1 &
     morvane_pid=$! && started+=($!)
-    wait_ms 20000 window_of Morvane || fail "no window titled Morvane appeared"
+    wait_ms 20000 window_of Morvane || fail "no window"
     win=$(window_of Morvane)
-    wait_ms 5000 grep -q "^file entry count" "$out" || fail "Morvane listed no folder"
-    [ "$kind" = weston ] || focus "$win" || fail "Morvane did not get the focus"
+    wait_ms 5000 grep -q "^file entry count" "$out" || fail "no list"
+    [ "$kind" = weston ] || focus "$win" || fail "no focus"
 }
 quit() {
     wait_ms 10000 eval "! kill -0 $morvane_pid" || fail "Morvane did not end within 10 s"
@@ -96,7 +95,7 @@ below() {
     [ -n "$1" ] || return 0
     local c && echo "$1" && for c in $(pgrep -P "$1"); do below "$c"; done
 }
-# players: the MPlayer runs under Morvane or among the processes `stop` noted in $left before F2.
+# players: the MPlayer runs under Morvane or among the processes noted in $left.
 players() {
     local p found=1
     for p in $(below "$morvane_pid") "${left[@]}"; do
@@ -107,18 +106,16 @@ players() {
 no_players() { ! players >/dev/null; }
 stop() { left+=($(below "$morvane_pid")) && key F2; }
 # stopped [MS]: F2 leaves no player after MS (1000) milliseconds.
-stopped() {
-    stop && wait_ms "${1:-1000}" no_players || fail "a player is left ${1:-1000} ms after F2"
-}
+stopped() { stop && wait_ms "${1:-1000}" no_players || fail "a player is left after F2"; }
 # play_run NAME [ARGS]: the play run (not the probe) logged for $media/NAME, with ARGS ("[-wid]").
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
-# shot FILE [CROP]: the window ($win, else the screen) in FILE, also its parts off the screen.
+# shot FILE: the window ($win, else the screen) in FILE, also its parts off the screen.
 shot() {
-    "$build/tests/xwinshot" "${win:-root}" 2>/dev/null |
-        convert ppm:- ${2:+-crop "$2" +repage} "$1" 2>/dev/null
+    ffmpeg -v quiet -f x11grab -draw_mouse 0 ${win:+-window_id "$win"} -i "$DISPLAY" -frames:v 1 \
+        -y "$1"
 }
-print_of() { convert "$1" ${2:+-crop "$2" +repage} -format '%#' info:; }
+print_of() { convert "$1" ${2:+-crop "$2" +repage} -format '%#\n' info:; }
 # stats FILE WxH+X+Y: mean brightness (0..1), spread, brightest value.
 stats() {
     convert "$1" -crop "$2" +repage -colorspace Gray \
@@ -134,14 +131,14 @@ ocr() {
     convert "$1" -resize 300% -negate "$work/ocr.png"
     tesseract "$work/ocr.png" - 2>/dev/null | tr -s ' \n' '  '
 }
-# two_shots SECONDS [REGION]: $a and $b, the prints of two shots that far apart; moves: they differ.
-two_shots() {
+# frames SECONDS [REGION]: how many different pictures two shots that far apart show.
+frames() {
     shot "$work/a.png" && sleep "$1" && shot "$work/b.png" || return
-    a=$(print_of "$work/a.png" ${2:-}) && b=$(print_of "$work/b.png" ${2:-})
+    { print_of "$work/a.png" ${2:-} && print_of "$work/b.png" ${2:-}; } | uniq | wc -l
 }
-moves() { local a b; two_shots "$@" && [ "$a" != "$b" ]; }
-# shape WxH ASPECT FILE: all not black has ASPECT (16/9) within 5 %, fills one way, centred
-# between bars.
+moves() { [ "$(frames "$@")" = 2 ]; }
+still() { [ "$(frames "$@")" = 1 ]; }
+# shape WxH ASPECT FILE: all not black has ASPECT (16/9) within 5 %, fills one way, centred.
 shape() {
     local w h x y W=${1%x*} H=${1#*x} n=${2%/*} d=${2#*/} off
     read -r w h x y < <(convert "$3" -bordercolor black -border 1 -fuzz 8% -trim \
