@@ -4,7 +4,7 @@
 media=$work/media app=$work/app
 
 step "making a 16:9 anamorphic clip and the program directory"
-mkdir -p "$app" "$media/Sub folder/inner" && cp "$build/morvane" "$build/mplayer" "$app/"
+mkdir -p "$app" "$media" && cp "$build/morvane" "$build/mplayer" "$app/"
 clip "$media/a-wide.avi" 1024x576 30 scale=720:576,setdar=16/9
 sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" \
     "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
@@ -16,7 +16,6 @@ if [ "$kind" != weston ]; then
     started+=($!) && wait_ms 10000 window_of xmessage || fail "no other window"
 fi
 start_morvane "$work" "$app/morvane"
-# The rows: "..", "Sub folder", a-wide.avi.
 has_focus() {
     [ "$kind" = weston ] && return
     [ "$(xdotool getwindowfocus)" = "$win" ] || return
@@ -25,7 +24,7 @@ has_focus() {
 deactivations() { grep -cx WindowDeactivate "$out" || :; }
 
 step "playing: the window id, the 16:9 shape in two window sizes, the focus"
-before=$(deactivations) && choose 2
+before=$(deactivations) && choose 1
 wait_ms 10000 play_run a-wide.avi "[-wid]" || fail "no play run with -wid"
 for size in 640x480 240x320; do
     xdotool windowsize "$win" ${size/x/ }
@@ -46,15 +45,7 @@ if [ "$kind" != weston ]; then
 fi
 stopped 3000
 [ "$kind" = xvfb ] || exit 0
-
-step "a click into a folder, Enter on '..'"
-xdotool mousemove 60 $((25 + 18 + 9)) click 1 # rows of 18 pixels from y=25
-wait_ms 3000 printed "dir:inner" || fail "the click did not open 'Sub folder'"
-key Return && wait_ms 3000 printed "enter dir '$media/Sub folder/..'" || fail "'..' failed"
-
-step "the Exit soft key stores LASTDIR"
-xdotool mousemove 197 304 click 1 && quit
-grep -qxF "LASTDIR=$media" "$app/mplayer.ini" || fail "LASTDIR is not $media"
+key F4 && quit
 
 step "a folder taken away (a card pulled): '..' lists the one above, no player, F4 stores it"
 mkdir -p "$media/card/video"

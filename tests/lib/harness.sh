@@ -3,13 +3,12 @@ set -uo pipefail
 started=() logs=() left=() step="setting up" out=/dev/null playerlog=/dev/null win= kind=
 morvane_pid= t0=0
 now_ms() { local us=${EPOCHREALTIME/[.,]/}; echo $((us / 1000)); }
-# wait_ms MS COMMAND...: succeeds as soon as COMMAND does, fails at the deadline.
 wait_ms() {
     local end=$(($(now_ms) + $1)) && shift
     until "$@" >/dev/null 2>&1; do (($(now_ms) < end)) || return 1; sleep 0.05; done
 }
 
-# harness NAME BUILD_DIR SHOTS: a fresh work folder; screenshots and logs kept in BUILD_DIR/SHOTS.
+# harness NAME BUILD_DIR SHOTS: a work folder; shots and logs of a failure go to BUILD_DIR/SHOTS.
 harness() {
     name=$1 build=$(cd "$2" && pwd) t0=$(now_ms) work=$(mktemp -d "/tmp/morvane-$1-XXXXXX")
     shots=$build/$3 out=$work/morvane.out playerlog=$work/player.log && chmod 755 "$work"
@@ -36,14 +35,14 @@ fail() {
     exit 1
 }
 
-# package DIR BUILD: BUILD's Debian package made in DIR, its path in $deb.
+# package DIR BUILD: $deb, BUILD's package made in DIR.
 package() {
     cpack -G DEB -B "$1" --config "$2/CPackConfig.cmake" >"$1.out" 2>&1 ||
         { logs+=("$1.out"); fail "cpack failed"; }
     deb=$(ls "$1"/morvane_*.deb) || fail "no package in $1"
 }
 
-# start_display xvfb|openbox|weston [WxH [XVFB-OPTION...]]: the last is headless, with Xwayland.
+# start_display xvfb|openbox|weston [WxH [XVFB-OPTION...]]
 start_display() {
     kind=$1 && unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR=$work/runtime && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
@@ -68,7 +67,7 @@ start_display() {
 }
 
 window_of() { xdotool search --onlyvisible --name "^$1\$" | head -n 1; }
-# start_morvane DIR COMMAND...: runs COMMAND in DIR; its window, its list, the focus.
+# start_morvane DIR COMMAND...
 start_morvane() {
     (cd "$1" && exec env MORVANE_PLAYER_LOG="$playerlog" "${@:2}") >"$out" 2>&1 &
     morvane_pid=$! && started+=($!)
@@ -81,21 +80,18 @@ quit() {
     wait_ms 10000 eval "! kill -0 $morvane_pid" || fail "Morvane did not end within 10 s"
     wait "$morvane_pid" || fail "Morvane ended with status $?"
 }
-# focus WINDOW: under openbox with a click, as a user does.
 focus() {
-    [ "$kind" = openbox ] || { xdotool windowfocus --sync "$1"; return; }
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    [ "$kind" = openbox ] && xdotool windowactivate --sync "$1" || xdotool windowfocus --sync "$1"
 }
 key() { if [ "$kind" = weston ]; then xdotool key --window "$win" "$@"; else xdotool key "$@"; fi; }
-# choose N: Enter on row N (from 0) of the list.
+# choose N: Enter on row N, from 0.
 choose() { key Home $(printf 'Down %.0s' $(seq "$1")) Return; }
 printed() { grep -qxF -- "$1" "$out"; }
 below() {
     [ -n "$1" ] || return 0
     local c && echo "$1" && for c in $(pgrep -P "$1"); do below "$c"; done
 }
-# players: the MPlayer runs under Morvane or among the processes noted in $left.
+# players: the MPlayer runs under Morvane or noted in $left.
 players() {
     local p found=1
     for p in $(below "$morvane_pid") "${left[@]}"; do
@@ -104,13 +100,15 @@ players() {
     return $found
 }
 no_players() { ! players >/dev/null; }
-stop() { left+=($(below "$morvane_pid")) && key F2; }
 # stopped [MS]: F2 leaves no player after MS (1000) milliseconds.
-stopped() { stop && wait_ms "${1:-1000}" no_players || fail "a player is left after F2"; }
-# play_run NAME [ARGS]: the play run (not the probe) logged for $media/NAME, with ARGS ("[-wid]").
+stopped() {
+    left+=($(below "$morvane_pid")) && key F2
+    wait_ms "${1:-1000}" no_players || fail "a player is left after F2"
+}
+# play_run NAME [ARGS]: the play run (not the probe) logged for $media/NAME, with ARGS.
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
-# shot FILE: the window ($win, else the screen) in FILE, also its parts off the screen.
+# shot FILE: the window ($win, else the screen), also its parts off the screen.
 shot() {
     ffmpeg -v quiet -f x11grab -draw_mouse 0 ${win:+-window_id "$win"} -i "$DISPLAY" -frames:v 1 \
         -y "$1"
@@ -122,16 +120,16 @@ stats() {
         -format '%[fx:mean] %[fx:standard_deviation] %[fx:maxima]\n' info:
 }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
-# list_back: the list is drawn again (white under its rows).
+# list_back: white under the list's rows.
 list_back() {
     shot "$work/s.png" && read -r m _ < <(stats "$work/s.png" 200x100+20+160) && above "$m" 0.95
 }
-# ocr FILE: the words on a screenshot of white text on black, on one line.
+# ocr FILE: the words of white text on black.
 ocr() {
     convert "$1" -resize 300% -negate "$work/ocr.png"
     tesseract "$work/ocr.png" - 2>/dev/null | tr -s ' \n' '  '
 }
-# frames SECONDS [REGION]: how many different pictures two shots that far apart show.
+# frames SECONDS [REGION]: how many pictures two shots that far apart show.
 frames() {
     shot "$work/a.png" && sleep "$1" && shot "$work/b.png" || return
     { print_of "$work/a.png" ${2:-} && print_of "$work/b.png" ${2:-}; } | uniq | wc -l
@@ -149,7 +147,7 @@ shape() {
     else off=$W; fi
     ((off >= -4 && off <= 4)) || { echo "${w}x$h+$x+$y is not centred filling $1"; return 1; }
 }
-# clip FILE SIZE SECONDS [FILTERS]: a test clip whose white frame shows its edges on any background.
+# clip FILE SIZE SECONDS [FILTERS]: a clip with a white frame.
 clip() {
     ffmpeg -v error -y -f lavfi -i "testsrc=size=$2:rate=25" -t "$3" -c:v mpeg4 -q:v 5 \
         -vf "drawbox=x=0:y=0:w=iw:h=ih:color=white:t=8${4:+,$4}" "$1" || fail "ffmpeg failed on $1"
