@@ -13,14 +13,9 @@ step "starting Morvane ($2) and another window"
 start_display "$2" || fail "no $2 display"
 if [ "$kind" != weston ]; then
     xmessage -geometry +660+560 "another window" >/dev/null 2>&1 &
-    started+=($!) && wait_ms 10000 window_of xmessage || fail "no other window"
+    started+=($!) && wait_ms 20000 window_of xmessage || fail "no other window"
 fi
 start_morvane "$work" "$app/morvane"
-has_focus() {
-    [ "$kind" = weston ] && return
-    [ "$(xdotool getwindowfocus)" = "$win" ] || return
-    [ "$kind" = xvfb ] || [ "$(xdotool getactivewindow)" = "$win" ]
-}
 deactivations() { grep -cx WindowDeactivate "$out" || :; }
 
 step "playing: the window id, the 16:9 shape in two window sizes, the focus"
@@ -31,29 +26,25 @@ for size in 640x480 240x320; do
     wait_ms 8000 eval 'shot "$work/s.png" && shape "$size" 16/9 "$work/s.png"' ||
         fail "$size: $(shape "$size" 16/9 "$work/s.png")"
 done
-cp "$work/s.png" "$shots/playing.png"
 moves 0.8 || fail "the picture does not move"
 [ "$(deactivations)" = "$before" ] || fail "the focus was lost"
-has_focus || fail "no focus while playing"
 if [ "$kind" != weston ]; then
     step "pausing while another window is active, playing on with the focus back"
     focus "$(window_of xmessage)"
     wait_ms 3000 eval '[ "$(deactivations)" -gt "$before" ]' || fail "Morvane was not told"
     wait_ms 3000 still 0.8 || fail "the picture still moves"
-    focus "$win" && wait_ms 3000 has_focus || fail "no focus back"
-    wait_ms 3000 moves 0.5 || fail "the picture did not move again"
+    focus "$win" && wait_ms 3000 moves 0.5 || fail "the picture did not move again"
 fi
 stopped 3000
 [ "$kind" = xvfb ] || exit 0
 key F4 && quit
 
-step "a folder taken away (a card pulled): '..' lists the one above, no player, F4 stores it"
+step "a folder taken away: '..' lists the one above, no player, F4 stores it"
 mkdir -p "$media/card/video"
 sed -i "s|^LASTDIR=.*|LASTDIR=$media/card/video|" "$app/mplayer.ini"
 start_morvane "$work" "$app/morvane"
 rmdir "$media/card/video"
 key Home Return && wait_ms 3000 printed "enter dir '$media/card'" || fail "'..' did not go up"
-sleep 0.5 && no_players || fail "a player started"
-grep -qF -- "$media/card/video" "$playerlog" && fail "MPlayer was given a path in the gone folder"
+grep -qF -- "$media/card/video" "$playerlog" && fail "a player for the gone folder"
 key F4 && quit
 grep -qxF "LASTDIR=$media/card" "$app/mplayer.ini" || fail "F4 stored $(grep LASTDIR "$app"/*.ini)"

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# session.sh BUILD_DIR: the real MPlayer on Xvfb: files that fail or end, sound, resuming after
-# Morvane was killed, a double or held Enter.
+# session.sh BUILD_DIR: files that fail or end, sound, resuming, Enter twice, on Xvfb.
 . "$(dirname "$0")/../lib/harness.sh" && harness e2e-session "$1" e2e-session-screenshots
 media=$work/media app=$work/app
 
@@ -19,7 +18,7 @@ ffmpeg -v error -y -f lavfi -i color=c=black:size=320x240:rate=25 -t 60 -c:v mpe
 printf '#!/bin/bash\nexec /usr/bin/mplayer -ao null "$@" < <(tee -a %q)\n' "$work/sent.log" \
     >"$work/mplayer" && chmod +x "$work/mplayer"
 export MORVANE_SYSTEM_MPLAYER=$work/mplayer
-# run DIR [SED]: a fresh Morvane (the last one ended with F4) on the installed settings for DIR.
+# run DIR [SED]: a fresh Morvane for DIR on the installed settings, changed by SED.
 run() {
     [ -z "$morvane_pid" ] || { key F4 && quit; }
     sed "s|^FILTER=.*|FILTER=*.avi;*.mp3|; s|^LASTDIR=.*|LASTDIR=$media/$1|; ${2:-}" \
@@ -59,18 +58,17 @@ step "an mp3 with tags: its name and title on the sound screen"
 run sound && choose 1
 reads() { [[ "$(ocr "$work/a.png")" == *"Morning Song"*"The Testers"*"song.mp3"* ]]; }
 wait_ms 10000 eval 'shot "$work/a.png" && reads' || fail "it reads '$(ocr "$work/a.png")'"
-cp "$work/a.png" "$shots/nowplaying.png"
 stopped
 
 step "a 60 s clip showing its second, killed after about 12 s; started again, Enter resumes"
 kept() { sed -n "s|^\([0-9]*\) - [0-9]* $media/resume/counter.avi\$|\1|p" "$app/positions.txt"; }
-# counter FILE: the second shown on a shot of the 640x480 window.
+# counter FILE: the second shown in the 640x480 window.
 counter() {
     convert "$1" -crop 400x220+120+140 +repage -negate -resize 50% "$work/counter.png"
     tesseract "$work/counter.png" - --psm 7 2>/dev/null | tr -dc 0-9
 }
 run resume && xdotool windowsize "$win" 640 480 && choose 2
-# Written every 5 s: killed once 10 s or more are on disk (the first 10 s count as none).
+# Written every 5 s; the first 10 s count as none.
 wait_ms 30000 eval '[ "$(kept)" -ge 10 ]' || fail "no place of 10 s or more kept: $(kept)"
 left+=($(below "$morvane_pid")) && kill -KILL "$morvane_pid" && wait "$morvane_pid"
 morvane_pid= && wait_ms 1000 no_players || fail "a player outlived the killed Morvane"
@@ -78,12 +76,11 @@ n=$(kept) && run resume && xdotool windowsize "$win" 640 480
 key Return && wait_ms 10000 grep -qx "seek $n 2" "$work/sent.log" || fail "no 'seek $n 2'"
 shows() { shot "$work/r.png" && c=$(counter "$work/r.png") && ((c >= n && c <= n + 3)); }
 wait_ms 5000 shows || fail "the picture shows '$c', not $n to $((n + 3))"
-cp "$work/r.png" "$shots/resumed.png"
 stopped
 
-# Enter presses (a line may begin with the probe's command line, printed with no line end).
+# A line may begin with the probe's command line, printed with no line end.
 enters() { grep -c "pressed 0x1004$" "$out"; }
-# plays CLIP: its picture moves a second after it started; a further Enter pauses it.
+# plays CLIP: it moves a second after it started; a further Enter pauses it.
 plays() {
     wait_ms 10000 play_run "resume/$1" || fail "no play run for $1"
     sleep 1 && moves 0.8 || fail "$1 does not move"

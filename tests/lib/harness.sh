@@ -1,4 +1,4 @@
-# Sourced by every run of Morvane on a real display (Xvfb, openbox, weston; vm.sh: a VM).
+# Sourced by the runs on a real display.
 set -uo pipefail
 started=() logs=() left=() step="setting up" out=/dev/null playerlog=/dev/null win= kind=
 morvane_pid= t0=0
@@ -8,7 +8,7 @@ wait_ms() {
     until "$@" >/dev/null 2>&1; do (($(now_ms) < end)) || return 1; sleep 0.05; done
 }
 
-# harness NAME BUILD_DIR SHOTS: a work folder; shots and logs of a failure go to BUILD_DIR/SHOTS.
+# harness NAME BUILD_DIR SHOTS: a failure leaves its shot and logs in BUILD_DIR/SHOTS.
 harness() {
     name=$1 build=$(cd "$2" && pwd) t0=$(now_ms) work=$(mktemp -d "/tmp/morvane-$1-XXXXXX")
     shots=$build/$3 out=$work/morvane.out playerlog=$work/player.log && chmod 755 "$work"
@@ -49,8 +49,8 @@ start_display() {
     local said="xserver listening on display" log=$work/weston.log
     if [ "$kind" = weston ]; then
         export WAYLAND_DISPLAY=morvane-$$
-        weston --backend=headless-backend.so --xwayland --socket="$WAYLAND_DISPLAY" --width=1600 \
-            --height=1200 --idle-time=0 --log="$log" >/dev/null 2>&1 &
+        weston --backend=headless-backend.so --xwayland --socket="$WAYLAND_DISPLAY" \
+            --idle-time=0 --log="$log" >/dev/null 2>&1 &
         started+=($!) logs+=("$log") && wait_ms 15000 grep -q "$said" "$log" || return 1
         DISPLAY=$(sed -n "s/.*$said \(:[0-9]*\).*/\1/p" "$log" | head -n 1)
     else
@@ -91,7 +91,7 @@ below() {
     [ -n "$1" ] || return 0
     local c && echo "$1" && for c in $(pgrep -P "$1"); do below "$c"; done
 }
-# players: the MPlayer runs under Morvane or noted in $left.
+# players: the players under Morvane or in $left.
 players() {
     local p found=1
     for p in $(below "$morvane_pid") "${left[@]}"; do
@@ -100,12 +100,11 @@ players() {
     return $found
 }
 no_players() { ! players >/dev/null; }
-# stopped [MS]: F2 leaves no player after MS (1000) milliseconds.
 stopped() {
     left+=($(below "$morvane_pid")) && key F2
     wait_ms "${1:-1000}" no_players || fail "a player is left after F2"
 }
-# play_run NAME [ARGS]: the play run (not the probe) logged for $media/NAME, with ARGS.
+# play_run NAME [ARGS]: the play run (not the probe) of $media/NAME.
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
 # shot FILE: the window ($win, else the screen), also its parts off the screen.
@@ -136,18 +135,18 @@ frames() {
 }
 moves() { [ "$(frames "$@")" = 2 ]; }
 still() { [ "$(frames "$@")" = 1 ]; }
-# shape WxH ASPECT FILE: all not black has ASPECT (16/9) within 5 %, fills one way, centred.
+# shape WxH ASPECT FILE: all not black has ASPECT within 5 %, fills one way, centred.
 shape() {
-    local w h x y W=${1%x*} H=${1#*x} n=${2%/*} d=${2#*/} off
+    local w h x y W=${1%x*} H=${1#*x} n=${2%/*} d=${2#*/} off=5 # filling neither way
     read -r w h x y < <(convert "$3" -bordercolor black -border 1 -fuzz 8% -trim \
         -format '%w %h %[fx:page.x-1] %[fx:page.y-1]' info:)
-    ((w > 1 && h > 1 && 100 * w * d <= 105 * h * n && 100 * h * n <= 105 * w * d)) ||
-        { echo "a picture of ${w}x$h, not $2"; return 1; }
-    if ((W - w <= 4)); then off=$((2 * y + h - H)); elif ((H - h <= 4)); then off=$((2 * x + w - W))
-    else off=$W; fi
-    ((off >= -4 && off <= 4)) || { echo "${w}x$h+$x+$y is not centred filling $1"; return 1; }
+    echo "a picture of ${w}x$h+$x+$y"
+    ((w > 1 && h > 1 && 100 * w * d <= 105 * h * n && 100 * h * n <= 105 * w * d)) || return
+    ((W - w > 4)) || off=$((2 * y + h - H))
+    ((H - h > 4)) || off=$((2 * x + w - W))
+    ((off >= -4 && off <= 4))
 }
-# clip FILE SIZE SECONDS [FILTERS]: a clip with a white frame.
+# clip FILE SIZE SECONDS [FILTERS]
 clip() {
     ffmpeg -v error -y -f lavfi -i "testsrc=size=$2:rate=25" -t "$3" -c:v mpeg4 -q:v 5 \
         -vf "drawbox=x=0:y=0:w=iw:h=ih:color=white:t=8${4:+,$4}" "$1" || fail "ffmpeg failed on $1"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# package.sh BUILD_DIR: the Debian package, and users' settings files from its "morvane" command.
+# package.sh BUILD_DIR: the Debian package and its "morvane" command.
 . "$(dirname "$0")/../lib/harness.sh" && harness package "$1" package-test
 root=$work/root media=$work/media lib=$work/root/usr/lib/morvane
 
@@ -23,19 +23,18 @@ desktop-file-validate "$root/usr/share/applications/morvane.desktop" || fail "no
 lintian --tag-display-limit 0 "$deb" | tee "$work/lintian.out"
 grep -q '^[EW]: ' "$work/lintian.out" && fail "lintian reports errors or warnings"
 
-# run HOME [XDG_DATA_HOME]: the command walks into a folder and ends; the user's settings file is
-# the installed one with that folder, which stays as it was.
+# run HOME [XDG_DATA_HOME]: the user's settings are the installed ones, which stay as they were,
+# with LASTDIR.
 run() {
     start_morvane "$media" env HOME="$1" XDG_DATA_HOME="${2:-}" XDG_RUNTIME_DIR= \
         "$root/usr/bin/morvane"
-    key Down Return && wait_ms 5000 printed "enter dir '$media/inside'" || fail "no walk in"
     key F4 && quit
-    sed "s|^LASTDIR=.*|LASTDIR=$media/inside|" "$work/default.ini" |
+    sed "s|^LASTDIR=.*|LASTDIR=$media|" "$work/default.ini" |
         cmp - "${2:-$1/.local/share}/morvane/mplayer.ini" || fail "not the default with LASTDIR"
     cmp "$lib/mplayer.ini" "$work/default.ini" || fail "the installed file changed"
 }
 user1=$work/home1/.local/share/morvane/mplayer.ini
-cp "$lib/mplayer.ini" "$work/default.ini" && mkdir -p "$media/inside"
+cp "$lib/mplayer.ini" "$work/default.ini" && mkdir -p "$media"
 start_display xvfb || fail "no Xvfb"
 
 step "two users, one by XDG_DATA_HOME: a settings file each"
@@ -59,7 +58,6 @@ step "on a console: the framebuffer and keyboard named, with a terminal on stand
 env -u DISPLAY HOME="$work/home1" MORVANE_FB=/dev/null MORVANE_KEYBOARD=/dev/null \
     timeout 30 script -qec "$root/usr/bin/morvane" /dev/null </dev/null 2>&1 |
     tr -d "\r" >"$work/console.out"
-line="Morvane is running on the framebuffer /dev/null with the keyboard /dev/null; F4 or Ctrl-C \
-ends it."
-head -n 1 "$work/console.out" | grep -qxF "$line" || fail "no start: $(<"$work/console.out")"
+head -n 1 "$work/console.out" | grep -qF "framebuffer /dev/null with the keyboard /dev/null" ||
+    fail "no start: $(<"$work/console.out")"
 grep -q "^linuxfb:" "$work/console.out" || fail "Qt was not on the framebuffer"
