@@ -54,7 +54,7 @@ start_display() {
         started+=($!) logs+=("$log") && wait_ms 15000 grep -q "$said" "$log" || return 1
         DISPLAY=$(sed -n "s/.*$said \(:[0-9]*\).*/\1/p" "$log" | head -n 1)
     else
-        # -noreset: else it resets when its last client leaves, refusing clients meanwhile.
+        # -noreset: no reset, refusing clients meanwhile, when the last client leaves.
         Xvfb -displayfd 3 -screen 0 "${2:-800x700}x24" -nolisten tcp -noreset "${@:3}" \
             3>"$work/display" >/dev/null 2>&1 &
         started+=($!) && wait_ms 10000 grep -q . "$work/display" || return 1
@@ -67,7 +67,6 @@ start_display() {
 }
 
 window_of() { xdotool search --onlyvisible --name "^$1\$" | head -n 1; }
-# start_morvane DIR COMMAND...
 start_morvane() {
     (cd "$1" && exec env MORVANE_PLAYER_LOG="$playerlog" "${@:2}") >"$out" 2>&1 &
     morvane_pid=$! && started+=($!)
@@ -77,21 +76,20 @@ start_morvane() {
     [ "$kind" = weston ] || focus "$win" || fail "no focus"
 }
 quit() {
-    wait_ms 10000 eval "! kill -0 $morvane_pid" || fail "Morvane did not end within 10 s"
+    wait_ms 10000 eval "! kill -0 $morvane_pid" || fail "Morvane did not end"
     wait "$morvane_pid" || fail "Morvane ended with status $?"
 }
 focus() {
     [ "$kind" = openbox ] && xdotool windowactivate --sync "$1" || xdotool windowfocus --sync "$1"
 }
 key() { if [ "$kind" = weston ]; then xdotool key --window "$win" "$@"; else xdotool key "$@"; fi; }
-# choose N: Enter on row N, from 0.
 choose() { key Home $(printf 'Down %.0s' $(seq "$1")) Return; }
 printed() { grep -qxF -- "$1" "$out"; }
 below() {
     [ -n "$1" ] || return 0
     local c && echo "$1" && for c in $(pgrep -P "$1"); do below "$c"; done
 }
-# players: the players under Morvane or in $left.
+# players: under Morvane or in $left.
 players() {
     local p found=1
     for p in $(below "$morvane_pid") "${left[@]}"; do
@@ -107,7 +105,7 @@ stopped() {
 # play_run NAME [ARGS]: the play run (not the probe) of $media/NAME.
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
 
-# shot FILE: the window ($win, else the screen), also its parts off the screen.
+# shot FILE: the window ($win, else the screen), also off the screen.
 shot() {
     ffmpeg -v quiet -f x11grab -draw_mouse 0 ${win:+-window_id "$win"} -i "$DISPLAY" -frames:v 1 \
         -y "$1"
