@@ -1,6 +1,5 @@
 #!/bin/sh
-# arm64.sh's VM: dpkg -i, the installed command on the console, then the tests (or bench/run.sh
-# alone); /results gets outputs and statuses.
+# arm64.sh's VM: dpkg -i, the installed command on the console, then the tests; or bench/run.sh.
 . /results/params && mkdir -p "$SOURCE" "$BUILD"
 nine="-t 9p -o trans=virtio,version=9p2000.L,msize=262144,ro,cache=loose"
 mount $nine source "$SOURCE" && mount $nine build "$BUILD"
@@ -9,7 +8,7 @@ if [ "$MODE" = bench ]; then
     unset MORVANE_PLAYER_LOG && "$SOURCE/bench/run.sh" --built "$BUILD" >/results/bench.out 2>&1
     echo $? >/results/bench.status && sync && poweroff -f
 fi
-# status NAME COMMAND...: COMMAND's output in /results/NAME.out, its status in /results/NAME.status.
+# status NAME COMMAND...: /results/NAME.out and NAME.status.
 status() {
     name=$1 && shift
     "$@" >"/results/$name.out" 2>&1

@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
-# root.sh DIR: an arm64 Debian root for the arm64 VM in DIR/root, with Debian's arm64 kernel: the
-# packages fetched with apt-get (its own state in DIR/apt) and unpacked, nothing configured. dpkg's
-# status lists them as installed, so that the guest's `dpkg -i` checks Morvane's Depends.
-# Made again only when this script changes.
+# root.sh DIR: the arm64 VM's root in DIR/root, Debian's packages unpacked, not configured; dpkg
+# lists them as installed, for `dpkg -i` to check Depends. Made again when this script changes.
 set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 packages=(
-    '?essential' dpkg mount kmod busybox-static linux-image-arm64 # the system, kernel, modules
-    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 libsdl2-2.0-0 # Morvane, tests
-    ffmpeg xvfb xdotool x11-utils procps # the clips, and bench/run.sh's display and processes
+    '?essential' dpkg mount kmod busybox-static linux-image-arm64
+    mplayer fonts-dejavu-core libqt6widgets6 libqt6test6 libx11-6 libsdl2-2.0-0
+    ffmpeg xvfb xdotool x11-utils procps # for bench/run.sh
 )
 stamp=$(sha256sum <"$0")
 [ -f "$dir/root/.fetched" ] && [ "$(cat "$dir/root/.fetched")" = "$stamp" ] && exit 0
-echo "root.sh: fetching an arm64 root into $dir"
-
 apt=(apt-get -q -o APT::Architecture=arm64 -o APT::Architectures=arm64
     -o Dir::State="$dir/apt/state" -o Dir::State::status="$dir/apt/state/status"
     -o Dir::Cache="$dir/apt/cache" -o Dir::Log="$dir/apt/log"
@@ -31,8 +27,7 @@ for deb in "$dir"/apt/cache/archives/*.deb; do
     { dpkg-deb -f "$deb" | sed '/^Package:/a Status: install ok installed'; echo; } >>"$status"
     dpkg-deb -I "$deb" postinst >>"$dir/postinst" 2>/dev/null || :
 done
-# What the maintainer scripts would have made: the alternatives' links (libblas.so.3, awk), the
-# users and groups, sh.
+# What the maintainer scripts would make: the alternatives' links, users and groups, sh.
 sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' "$dir/postinst" | tr -s ' \t' ' ' |
     grep -oE -- '--(install|slave) /[^ ]+ [^ ]+ /[^ ]+' |
     while read -r _ link _ path; do

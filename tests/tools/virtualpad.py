@@ -1,9 +1,7 @@
 #!/usr/bin/python3
-# virtualpad.py COMMANDS DONE [--keyboard]: a pad made through uinput with the ids and layout of an
-# Xbox 360 pad (the kernel's xpad driver), driven by the lines appended to the file COMMANDS:
-#   N plug | N unplug | N hold BUTTON MS | N key
-# Each command appends "N done T" (or "N failed T") to DONE, T the monotonic ns of the press.
-# --keyboard also makes a keyboard at the start, whose Right key "key" taps.
+# virtualpad.py COMMANDS DONE [--keyboard]: an Xbox 360 pad made through uinput, driven by the
+# lines appended to COMMANDS: "N plug", "N unplug", "N hold BUTTON MS", or "N key" (the Right key
+# of the keyboard --keyboard makes). Each appends "N done T" (or failed) to DONE, T the press's ns.
 import sys
 import time
 
