@@ -14,7 +14,7 @@ export MORVANE_SANITIZED=1 LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:check_initialization_order=1:\
 strict_init_order=1:log_path=$reports/asan"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan"
-cd "$build" && ctest --output-on-failure --timeout 600 -LE 'e2e|fb|package|wm|wayland|gamepad|arm64'
+cd "$build" && ctest --output-on-failure --timeout 600 -LE 'e2e|fb|package|wm|wayland'
 status=$?
 [ -z "$(ls -A "$reports")" ] || { tail -n +1 "$reports"/* >&2; status=1; }
 exit $status

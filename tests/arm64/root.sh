@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# root.sh DIR: the arm64 VM's root in DIR/root, Debian's packages unpacked, not configured; dpkg
-# lists them as installed, for `dpkg -i` to check Depends. Made again when this script changes.
+# root.sh DIR: the arm64 VM's root in DIR/root, made again when this script changes: Debian's
+# packages unpacked, and listed as installed for `dpkg -i` to check Depends.
 set -euo pipefail
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 packages=(
@@ -16,9 +16,8 @@ apt=(apt-get -q -o APT::Architecture=arm64 -o APT::Architectures=arm64
     -o APT::Install-Recommends=false -o Debug::NoLocking=true)
 mkdir -p "$dir/apt/state/lists/partial" "$dir/apt/cache/archives/partial" "$dir/apt/log"
 : >"$dir/apt/state/status" && rm -f "$dir"/apt/cache/archives/*.deb
-"${apt[@]}" update >"$dir/apt/update.log" || { cat "$dir/apt/update.log"; exit 1; }
-"${apt[@]}" -y --download-only install "${packages[@]}" >"$dir/apt/install.log" ||
-    { tail -n 30 "$dir/apt/install.log"; exit 1; }
+"${apt[@]}" update >/dev/null
+"${apt[@]}" -y --download-only install "${packages[@]}" >/dev/null
 
 rm -rf "$dir/root" && mkdir -p "$dir/root/var/lib/dpkg/info" "$dir/root/var/lib/dpkg/updates"
 status=$dir/root/var/lib/dpkg/status && : >"$status" && : >"$dir/root/var/lib/dpkg/available"
@@ -34,9 +33,7 @@ sed -e ':a' -e '/\\$/{N;s/\\\n//;ba' -e '}' "$dir/postinst" | tr -s ' \t' ' ' |
         [ -e "$dir/root$link" ] || ln -s "$path" "$dir/root$link" 2>/dev/null || :
     done
 rm -f "$dir/postinst"
-cp "$dir/root/usr/share/base-passwd/passwd.master" "$dir/root/etc/passwd"
-cp "$dir/root/usr/share/base-passwd/group.master" "$dir/root/etc/group"
+for f in passwd group; do cp "$dir/root/usr/share/base-passwd/$f.master" "$dir/root/etc/$f"; done
 ln -sf dash "$dir/root/bin/sh"
 for modules in "$dir"/root/lib/modules/*; do depmod -b "$dir/root" "${modules##*/}"; done
-du -sh "$dir/apt/cache/archives" | sed 's/\t.*//; s/^/root.sh: downloaded /'
 echo "$stamp" >"$dir/root/.fetched"

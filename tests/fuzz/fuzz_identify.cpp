@@ -1,5 +1,4 @@
-// The identify parser, fed any bytes in the pieces the probe reads (fgets into 80 bytes): a piece
-// without "ID_" changes nothing.
+// Any bytes, in the pieces the probe reads (fgets, 80 bytes): one without "ID_" changes nothing.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"

@@ -1,5 +1,5 @@
-// The quoting between file names and /bin/sh: for any name s (any bytes but NUL), the shell reads
-// back exactly s from the play and identify commands, with s as the program folder and the file.
+// For any name s (any bytes but NUL) as the program folder and the file, /bin/sh reads s back
+// from the play and identify commands.
 
 #include "fuzzcheck.h"
 #include "playback/mediainfo.h"
@@ -12,8 +12,7 @@
 #include <grp.h>
 #include <unistd.h>
 
-// The words /bin/sh reads from the lines. Should the quoting fail, it finds no program to run
-// (no PATH, an empty folder, and nobody's rights when run as root).
+// Should the quoting fail, the shell finds no program to run: no PATH, an empty folder, nobody.
 static QByteArrayList shellWords(const QStringList &lines)
 {
     static const QTemporaryDir empty;

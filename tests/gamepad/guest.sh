@@ -4,6 +4,6 @@
 modprobe uinput && "$SOURCE/tests/tools/virtualpad.py" /results/pad.in /results/pad.out &
 for run in 1 2; do
     "$SOURCE/packaging/run-morvane" "$APP" </dev/tty1 >"/results/morvane$run.out" 2>&1
-    echo $? >"/results/status$run.new" && mv "/results/status$run.new" "/results/status$run"
+    echo $? >"/results/status$run"
 done
 sync; poweroff -f
