@@ -8,7 +8,6 @@ if [ "$MODE" = bench ]; then
     unset MORVANE_PLAYER_LOG && "$SOURCE/bench/run.sh" --built "$BUILD" >/results/bench.out 2>&1
     echo $? >/results/bench.status && sync && poweroff -f
 fi
-# status NAME COMMAND...: /results/NAME.out and NAME.status.
 status() {
     name=$1 && shift
     "$@" >"/results/$name.out" 2>&1
