@@ -1,5 +1,4 @@
-# Sourced by a VM's guest script after /results/params: the console, the framebuffer, the keyboard,
-# Morvane's environment.
+# Sourced by a guest script: the framebuffer, the keyboard, Morvane's environment.
 touch /results/booted
 mkdir -p /dev/pts /dev/shm && mount -t devpts devpts /dev/pts
 mount -t tmpfs -o mode=1777 shm /dev/shm

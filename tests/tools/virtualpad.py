@@ -1,9 +1,7 @@
 #!/usr/bin/python3
-# virtualpad.py COMMANDS DONE [--keyboard]: a pad made through uinput with the ids and layout of an
-# Xbox 360 pad (the kernel's xpad driver), driven by the lines appended to the file COMMANDS:
-#   N plug | N unplug | N hold BUTTON MS | N key
-# Each command appends "N done T" (or "N failed T") to DONE, T the monotonic ns of the press.
-# --keyboard also makes a keyboard at the start, whose Right key "key" taps.
+# virtualpad.py COMMANDS DONE [--keyboard]: an Xbox 360 pad made through uinput, driven by lines
+# appended to COMMANDS: "N plug", "N unplug", "N hold BUTTON MS", "N key" (--keyboard's Right).
+# Each appends "N done T" (or failed) to DONE, T the press's ns.
 import sys
 import time
 
@@ -16,18 +14,14 @@ BUTTONS.update(up=(ABS, ecodes.ABS_HAT0Y, -1), down=(ABS, ecodes.ABS_HAT0Y, 1),
                left=(ABS, ecodes.ABS_HAT0X, -1), right=(ABS, ecodes.ABS_HAT0X, 1))
 
 
-def axis(low, high):
-    return AbsInfo(value=0, min=low, max=high, fuzz=0, flat=0, resolution=0)
-
-
 def plug():
-    sticks = [(code, axis(-32768, 32767)) for code in
-              (ecodes.ABS_X, ecodes.ABS_Y, ecodes.ABS_RX, ecodes.ABS_RY)]
-    triggers = [(ecodes.ABS_Z, axis(0, 255)), (ecodes.ABS_RZ, axis(0, 255))]
-    hat = [(ecodes.ABS_HAT0X, axis(-1, 1)), (ecodes.ABS_HAT0Y, axis(-1, 1))]
+    axes = [(code, AbsInfo(0, -32768, 32767, 0, 0, 0))
+            for code in (ecodes.ABS_X, ecodes.ABS_Y, ecodes.ABS_RX, ecodes.ABS_RY)]
+    axes += [(code, AbsInfo(0, 0, 255, 0, 0, 0)) for code in (ecodes.ABS_Z, ecodes.ABS_RZ)]
+    axes += [(code, AbsInfo(0, -1, 1, 0, 0, 0)) for code in (ecodes.ABS_HAT0X, ecodes.ABS_HAT0Y)]
     keys = [code for kind, code, _ in BUTTONS.values() if kind == KEY]
     keys += [ecodes.BTN_THUMBL, ecodes.BTN_THUMBR]
-    return UInput({KEY: keys, ABS: sticks + triggers + hat}, name='Microsoft X-Box 360 pad',
+    return UInput({KEY: keys, ABS: axes}, name='Microsoft X-Box 360 pad',
                   vendor=0x045e, product=0x028e, version=0x0114, bustype=ecodes.BUS_USB)
 
 
@@ -53,20 +47,16 @@ while True:
             offset += len(line)
             n, verb, *rest = line.decode().split()
             pressed, ok = time.monotonic_ns(), True
-            try:
-                if verb == 'plug' and not pad:
-                    pad = plug()
-                elif verb == 'unplug' and pad:
-                    pad.close()
-                    pad = None
-                elif verb == 'hold' and pad and rest[0] in BUTTONS:
-                    pressed = press(pad, *BUTTONS[rest[0]], int(rest[1]))
-                elif verb == 'key' and keyboard:
-                    pressed = press(keyboard, KEY, ecodes.KEY_RIGHT, 1, 0)
-                else:
-                    ok = False
-            except OSError as error:
-                print('virtualpad:', error, file=sys.stderr)
+            if verb == 'plug' and not pad:
+                pad = plug()
+            elif verb == 'unplug' and pad:
+                pad.close()
+                pad = None
+            elif verb == 'hold' and pad and rest[0] in BUTTONS:
+                pressed = press(pad, *BUTTONS[rest[0]], int(rest[1]))
+            elif verb == 'key' and keyboard:
+                pressed = press(keyboard, KEY, ecodes.KEY_RIGHT, 1, 0)
+            else:
                 ok = False
             print(n, 'done' if ok else 'failed', pressed, file=done, flush=True)
     time.sleep(0.01)
