@@ -24,6 +24,7 @@ struct WindowInspector
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
     static bool playing(ZFileSelectDialog &w) { return w.isPlaying(); }
     static bool paused(ZFileSelectDialog &w) { return w.isPaused(); }
+    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe(); }
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }

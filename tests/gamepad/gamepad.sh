@@ -64,6 +64,7 @@ pad plug && wait_ms 20000 eval '(($(connections) == 2))' || fail "the pad was no
 step "stopping with B, quitting with Back held"
 tap b && wait_ms 30000 list_back || fail "B did not stop"
 pad hold select 1500 && wait_ms 30000 grep -qx 0 "$share/status1" || fail "no status 0"
+! grep -vF -- "[-nojoystick] [-nolirc]" "$playerlog" || fail "an MPlayer run reads the pad"
 
 step "run again: song.mp3's sound screen, Ctrl-C"
 out=$share/morvane2.out && wait_ms 120000 printed "file:clip.avi" || fail "no second run"
