@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,9 +21,6 @@ struct WindowInspector
     static ZListBox *list(ZFileSelectDialog &w) { return w.listBox; }
     static QString currentDir(ZFileSelectDialog &w) { return w.currentDir; }
     static void setFileFilter(ZFileSelectDialog &w, const QString &f) { w.fileFilter = f; }
-    static bool playing(ZFileSelectDialog &w) { return w.isPlaying(); }
-    static bool paused(ZFileSelectDialog &w) { return w.isPaused(); }
-    static FILE *pipe(ZFileSelectDialog &w) { return w.playerPipe(); }
     static bool hiSpeed(ZFileSelectDialog &w) { return w.hiSpeedMode; }
     static void setHiSpeed(ZFileSelectDialog &w, bool on) { w.hiSpeedMode = on; }
     static void select(ZFileSelectDialog &w, int row) { w.slotSelected(row); }

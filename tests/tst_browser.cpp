@@ -123,10 +123,10 @@ private slots:
         const QString d = tmp.filePath("worked example");
         list(d);
         choose(file("a.avi"));
-        QVERIFY(WindowInspector::playing(*w));
+        QVERIFY(w->isPlaying());
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         qApp->exec();
-        QVERIFY(!WindowInspector::playing(*w));
+        QVERIFY(!w->isPlaying());
         QCOMPARE(ZConfig(dirFile("mplayer.ini"), false).readEntry("FILESELECT", "LASTDIR"), d);
     }
 

@@ -27,7 +27,7 @@ class ButtonsTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<KeyRecorder> window;
-    ButtonKeys *keys = nullptr; // the window's
+    ButtonKeys *keys = nullptr;
 
 private slots:
     void init()
@@ -38,7 +38,6 @@ private slots:
         keys = new ButtonKeys(window.get(), ButtonTable());
         window->clock.start();
     }
-    void cleanup() { window.reset(); }
 
     void defaultTable()
     {
@@ -51,7 +50,7 @@ private slots:
             {PadButton::X, 0, Qt::Key_F1}, {PadButton::Y, Qt::Key_F3, 0},
             {PadButton::Start, Qt::Key_F3, 0}, {PadButton::L1, Qt::Key_PageUp, Qt::Key_1},
             {PadButton::R1, Qt::Key_PageDown, Qt::Key_3}, {PadButton::L2, 0, Qt::Key_PageDown},
-            {PadButton::R2, 0, Qt::Key_PageUp}, {PadButton::Guide, 0, 0}};
+            {PadButton::R2, 0, Qt::Key_PageUp}};
         const ButtonTable table;
         for (const TableRow &row : rows) {
             QCOMPARE(table.row(row.button).listKey, row.list);
@@ -80,7 +79,7 @@ private slots:
         }
     }
 
-    // A held direction repeats after 400 ms, then every 50 ms, until let go; A does not.
+    // A held direction repeats after 400 ms, then every 50 ms, until let go.
     void heldDirectionRepeats()
     {
         keys->press(PadButton::Down);
@@ -95,9 +94,6 @@ private slots:
         }
         QTest::qWait(200);
         QCOMPARE(window->presses.size(), presses.size());
-        keys->press(PadButton::A);
-        QTest::qWait(600);
-        QCOMPARE(window->presses.size(), presses.size() + 1);
     }
 
     // Back gives F4 once held for a second.
