@@ -60,14 +60,17 @@ private slots:
         QVERIFY(groupGone(started.value(0)));
     }
 
-    // Played on the answer probed ahead; probed again after it grew.
+    // Played on the answer probed ahead; probed again after it grew, then after a new time.
     void changedFile()
     {
         auto w = window(true, "0", 2);
         QTRY_COMPARE(logLines("done.log").size(), 1);
-        for (int play = 1; play <= 2; ++play) {
+        const QString path = media.filePath("b.avi");
+        for (int play = 1; play <= 3; ++play) {
             if (play == 2)
-                writeFile(media.filePath("b.avi"), "not really a film, now longer");
+                writeFile(path, "not really a film, now longer");
+            if (play == 3)
+                QCOMPARE(QProcess::execute("touch", {"-d", "yesterday", path}), 0);
             enter(*w);
             QTRY_COMPARE(logLines("played.log").size(), play);
             QTest::keyClick(w.get(), Qt::Key_F2);

@@ -65,6 +65,8 @@ private slots:
         QTest::qWait(1500);
         QTRY_COMPARE_WITH_TIMEOUT(w->isPlaying(), !row.input.contains("quit"), 1500);
         QTRY_COMPARE(logLines("input.log"), row.input);
+        w.reset(); // places are kept only with RESUME on
+        QVERIFY(!QFile::exists(dirFile("positions.txt")));
     }
 
     // No video: readable texts; the length asked once, the place once a second.

@@ -12,8 +12,9 @@ sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" \
 step "starting on $2 beside another window"
 start_display "$2" || fail "no $2 display"
 if [ "$kind" != weston ]; then
-    xmessage -geometry +660+560 "another window" >/dev/null 2>&1 &
-    started+=($!) && wait_ms 20000 window_of xmessage || fail "no other window"
+    xmessage -geometry +660+560 "another window" >"$work/xmessage.log" 2>&1 &
+    started+=($!) logs+=("$work/xmessage.log")
+    wait_ms 20000 window_of xmessage || fail "no other window"
 fi
 start_morvane "$work" "$app/morvane"
 deactivations() { grep -cx WindowDeactivate "$out" || :; }
