@@ -57,6 +57,7 @@ step "the unit and window tests built for arm64"
 wait_ms 780000 test -e "$share/tests.status" ||
     { tail -n 30 "$(ls -t "$share"/*.out | head -n 1)"; fail "the tests did not end"; }
 for t in $tests; do
-    [ "$(cat "$share/$t.status")" = 0 ] || { grep -A2 -E "^(FAIL|QFATAL)" "$share/$t.out"; fail "$t failed"; }
+    [ "$(cat "$share/$t.status")" = 0 ] ||
+        { grep -A2 -E "^(FAIL|QFATAL)" "$share/$t.out"; fail "$t failed"; }
 done
 wait_ms 20000 eval '! vm_running' || fail "the VM did not power off"
