@@ -6,8 +6,7 @@ media=$work/media app=$work/app
 step "a 16:9 anamorphic clip"
 mkdir -p "$app" "$media" && cp "$build/morvane" "$build/mplayer" "$app/"
 clip "$media/a-wide.avi" 1024x576 30 scale=720:576,setdar=16/9
-sed "s|^FILTER=.*|FILTER=*.avi|; s|^LASTDIR=.*|LASTDIR=$media|" \
-    "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
+settings "*.avi" "$media"
 
 step "starting on $2 beside another window"
 start_display "$2" || fail "no $2 display"

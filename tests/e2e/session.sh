@@ -20,8 +20,7 @@ export MORVANE_SYSTEM_MPLAYER=$work/mplayer
 # run DIR [SED]: a fresh Morvane for DIR on the installed settings, changed by SED.
 run() {
     [ -z "$morvane_pid" ] || { key F4 && quit; }
-    sed "s|^FILTER=.*|FILTER=*.avi;*.mp3|; s|^LASTDIR=.*|LASTDIR=$media/$1|; ${2:-}" \
-        "$(dirname "$0")/../../packaging/mplayer.ini" >"$app/mplayer.ini"
+    settings "*.avi;*.mp3" "$media/$1" "${2:-}"
     : >"$playerlog" && start_morvane "$work" "$app/morvane"
 }
 gone() { no_players && list_back; }
@@ -76,8 +75,6 @@ shows() {
 wait_ms 5000 shows || fail "it shows '$c', not $n to $((n + 3))"
 stopped
 
-# A line may begin with the probe's command line, printed with no line end.
-enters() { grep -c "pressed 0x1004$" "$out"; }
 # plays CLIP: it moves a second after it started; a further Enter pauses it.
 plays() {
     wait_ms 10000 play_run "resume/$1" || fail "no play run for $1"

@@ -54,7 +54,7 @@ start_display() {
         started+=($!) logs+=("$log") && wait_ms 15000 grep -q "$said" "$log" || return 1
         DISPLAY=$(sed -n "s/.*$said \(:[0-9]*\).*/\1/p" "$log" | head -n 1)
     else
-        # -noreset: no reset, refusing clients meanwhile, when the last client leaves.
+        # -noreset: no reset (refusing clients meanwhile) when the last client leaves.
         Xvfb -displayfd 3 -screen 0 "${2:-800x700}x24" -nolisten tcp -noreset "${@:3}" \
             3>"$work/display" >/dev/null 2>&1 &
         started+=($!) && wait_ms 10000 grep -q . "$work/display" || return 1
@@ -85,6 +85,8 @@ focus() {
 key() { if [ "$kind" = weston ]; then xdotool key --window "$win" "$@"; else xdotool key "$@"; fi; }
 choose() { key Home $(printf 'Down %.0s' $(seq "$1")) Return; }
 printed() { grep -qxF -- "$1" "$out"; }
+# enters: the Enter keys printed; the probe's command line, with no line end, may stand before.
+enters() { grep -c "pressed 0x1004$" "$out"; }
 below() {
     [ -n "$1" ] || return 0
     local c && echo "$1" && for c in $(pgrep -P "$1"); do below "$c"; done
@@ -101,6 +103,11 @@ no_players() { ! players >/dev/null; }
 stopped() {
     left+=($(below "$morvane_pid")) && key F2
     wait_ms "${1:-1000}" no_players || fail "a player is left after F2"
+}
+# settings FILTER LASTDIR [SED]: $app/mplayer.ini, the installed one so set, then SED.
+settings() {
+    sed "s|^FILTER=.*|FILTER=$1|; s|^LASTDIR=.*|LASTDIR=$2|; ${3:-}" \
+        "${BASH_SOURCE%/*}/../../packaging/mplayer.ini" >"$app/mplayer.ini"
 }
 # play_run NAME [ARGS]: the play run (not the probe) of $media/NAME.
 play_run() { grep -F -- "[-slave]" "$playerlog" | grep -F -- "[$media/$1]" | grep -F -- "${2:-[}"; }
